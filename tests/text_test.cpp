@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "web/text.h"
+
+using namespace qx;
+
+// GBK characters whose second byte is an ASCII character: 81 41 is a valid
+// character with trail byte 'A'; 81 3C is a lead byte followed by '<'.
+static const std::string kTrailA = "\x81\x41";  // trail byte 'A'
+static const std::string kTrailLt = "\x81\x3C";  // not a GBK pair but a lead+'<' all the same
+
+TEST(TextBetween, MissingMarkersAndEmptyPiece) {
+  EXPECT_EQ(TextBetween("abc", "<h3>", "</h3>"), "");
+  EXPECT_EQ(TextBetween("<h3>abc", "<h3>", "</h3>"), "");
+  EXPECT_EQ(TextBetween("<h3></h3>", "<h3>", "</h3>"), "");
+  EXPECT_EQ(TextBetween("x<h3>名字</h3>y", "<h3>", "</h3>"), "名字");
+}
+
+TEST(TextBetween, QuoteWordStandsForQuote) {
+  EXPECT_EQ(TextBetween("<a class=\"num\">7</a>", "class=#引号num#引号>", "<"), "7");
+  EXPECT_EQ(TextBetween("<a class=\"num\">7</a>", "class=\"num\">", "<"), "7");
+}
+
+TEST(TextBetween, EndMarkerAfterStartEvenWhenItAlsoOccursEarlier) {
+  EXPECT_EQ(TextBetween("</b> <b>one</b> <b>two</b>", "<b>", "</b>"), "one");
+  EXPECT_EQ(TextBetween("<b>one</b> <b>two</b>", "<b>", "</b>", 4), "two");
+}
+
+TEST(TextSearch, NeverMatchesAtTheSecondByteOfADoubleByteCharacter) {
+  // The marker "A=" occurs as bytes at the trail of 81 41, but not as text.
+  std::string text = kTrailA + "=1; A=2";
+  EXPECT_EQ(FindText(text, "A="), 7);
+  EXPECT_EQ(TextBetween(text, "A=", ";"), "");
+  EXPECT_EQ(TextAfter(text, "A="), "2");
+  EXPECT_EQ(TextBefore(text, "A="), kTrailA + "=1; ");
+  EXPECT_EQ(FindLastText(kTrailA + kTrailA, "A"), -1);
+  // Also when case is ignored, and for first and last occurrence alike.
+  EXPECT_EQ(FindText(kTrailA + "a", "a", 1, true), 3);
+  EXPECT_EQ(FindText(kTrailA, "a", 1, true), -1);
+  EXPECT_EQ(TextBefore(kTrailLt + "<x", "<", -1), kTrailLt);
+  EXPECT_EQ(TextAfter(kTrailLt + "<x", "<", -1), "x");
+  EXPECT_EQ(Split(kTrailA + "A" + kTrailA, "A"), (std::vector<std::string>{kTrailA, kTrailA}));
+}
+
+TEST(TextSearch, IgnoreCaseFoldsAsciiOnly) {
+  EXPECT_EQ(FindText("xx<META charset", "<meta", 1, true), 3);
+  EXPECT_EQ(FindText("xx<META charset", "<meta"), -1);
+  // The second byte of a marker's double-byte character is compared exactly.
+  EXPECT_EQ(FindText("\x81\x61", "\x81\x41", 1, true), -1);
+  EXPECT_EQ(TextBetween("<H3>x</h3>", "<h3>", "</H3>", 0, true), "x");
+}
+
+TEST(TextBeforeAfter, FirstAndLastOccurrence) {
+  EXPECT_EQ(TextBefore("a: b: c", ": "), "a");
+  EXPECT_EQ(TextAfter("a: b: c", ": "), "c");
+  EXPECT_EQ(TextBefore("a: b: c", ": ", -1), "a: b");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", -1), "b: c");
+  // -n: last occurrence wholly within the first length-n bytes.
+  EXPECT_EQ(TextBefore("a: b: c", ": ", -3), "a");
+  EXPECT_EQ(TextBefore("a: b: c", ": ", -2), "a");
+  // Positive n for TextAfter: last occurrence within the first length-n bytes.
+  EXPECT_EQ(TextAfter("a: b: c", ": ", 3), "b: c");
+  // -n for TextAfter: first occurrence at or after position n.
+  EXPECT_EQ(TextAfter("a: b: c", ": ", -3), "c");
+  EXPECT_EQ(TextBefore("a: b: c", ": ", 3), "a: b");
+  EXPECT_EQ(TextBefore("abc", "x"), "");
+  EXPECT_EQ(TextAfter("abc", "x"), "");
+  EXPECT_EQ(TextAfter("abc", "c"), "");
+}
+
+TEST(HeaderValue, FirstLineWithTheNameDecides) {
+  EXPECT_EQ(HeaderValue("Content-Type: x\r\nLocation: /y", "Location"), "/y");
+  EXPECT_EQ(HeaderValue("Locationx: z\r\nContent-Type: x\r\nLocation: /y", "Location"), "");
+  EXPECT_EQ(HeaderValue("location: /y", "Location"), "");
+  EXPECT_EQ(HeaderValue("Location: /a: b", "Location"), "/a: b");
+  EXPECT_EQ(HeaderValue("", "Location"), "");
+}
+
+TEST(Trim, AsciiAndFullWidthBlanksOnly) {
+  EXPECT_EQ(Trim("\xA1\xA1 名字 \xA1\xA1"), "名字");
+  EXPECT_EQ(Trim("\r\n x \r\n"), "\r\n x \r\n");
+  EXPECT_EQ(Trim("\t"), "\t");
+  EXPECT_EQ(Trim("   "), "");
+  // A1 A1 after a lead byte is a character's second byte plus a lead, not a blank.
+  EXPECT_EQ(TrimRight("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
+}
+
+TEST(Split, PiecesAndSeparators) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Split("", ";"), V{});
+  EXPECT_EQ(Split("a;;b", ";"), (V{"a", "", "b"}));
+  EXPECT_EQ(Split("a;b;", ";"), (V{"a", "b"}));
+  EXPECT_EQ(Split(";", ";"), (V{""}));
+  EXPECT_EQ(Split("a; b", "; "), (V{"a", "b"}));
+}
+
+TEST(Text, CaseChangeAndReplaceLeaveDoubleByteCharactersAlone) {
+  EXPECT_EQ(ToLowerAscii("HTTP://A" + kTrailA), "http://a" + kTrailA);
+  EXPECT_EQ(ToUpperAscii("ab" + std::string("\x81\x61")), "AB\x81\x61");
+  EXPECT_EQ(ReplaceAll(kTrailA + "A", "A", "b"), kTrailA + "b");
+}
+
+TEST(Text, Numbers) {
+  EXPECT_EQ(TextToInt("12台"), 12);
+  EXPECT_EQ(TextToInt("  -7x"), -7);
+  EXPECT_EQ(TextToInt("１２"), 12);  // full-width digits
+  EXPECT_EQ(TextToInt("1.0"), 1);
+  EXPECT_EQ(TextToInt("abc"), 0);
+  EXPECT_EQ(TextToInt(""), 0);
+  EXPECT_EQ(AtoiText(" 12]"), 12);
+  EXPECT_EQ(AtoiText("１２"), 0);
+  EXPECT_EQ(AtoiText("99999999999999999999999"), LLONG_MAX);
+}

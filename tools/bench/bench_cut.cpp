@@ -1,0 +1,60 @@
+// Converts a UTF-8 machine-list page of several sizes to GBK and cuts every
+// machine block out of it, printing MB/s for both; equal rates across sizes
+// show both steps are linear in the page size.
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "web/codepage.h"
+#include "web/text.h"
+
+using namespace qx;
+using Clock = std::chrono::steady_clock;
+
+static std::string U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
+static std::string MakePage(size_t targetBytes, size_t& blocks) {
+  std::string page = U8(u8"<html><head><meta charset=\"utf-8\"></head><body><!--列表-->");
+  blocks = 0;
+  while (page.size() < targetBytes) {
+    std::string n = std::to_string(blocks++);
+    page += U8(u8"<div class=\"t-row\"><span>业务标识：QX") + n +
+            U8(u8"</span><i data-name=\"测试机备注") + n +
+            U8(u8"\"></i><!--备注---!><!--线路><!--><h3>广东电信拨号</h3>"
+               u8"<span class=\"txt\">10.0.0.1:3389</span><span>系统账户：administrator</span>"
+               u8"<span>系统密码：Pa55w0rd</span><span>宽带账号：ad123</span><span>宽带密码：bb</span>"
+               u8"<!--开通时间!--><h3>2026-01-01 10:00:00<br><em class=\"\">2027-01-01</em></h3>"
+               u8"<!--状态><!--><h3>运行中</h3><a href=\"/m?menu=outstart&id=") +
+            n + U8(u8"\">管理</a><a>续费</a></div>\n");
+  }
+  page += U8(u8"<a>首页</a></body></html>");
+  return page;
+}
+
+int main() {
+  const std::string rowStart = "<div class=\"t-row\">", rowEnd = "续费</a>";
+  std::printf("%10s %8s %14s %14s\n", "page MB", "blocks", "convert MB/s", "cut MB/s");
+  for (size_t mb : {2, 8, 32}) {
+    size_t blocks = 0;
+    std::string page = MakePage(mb << 20, blocks);
+    auto t0 = Clock::now();
+    std::string gbk = Utf8ToAnsi(page);
+    auto t1 = Clock::now();
+    size_t found = 0, fieldBytes = 0;
+    long pos = 1;
+    std::string_view piece;
+    while (CutBetween(gbk, rowStart, rowEnd, pos, piece)) {
+      ++found;
+      fieldBytes += TextBetween(piece, "<span>业务标识：", "</span>").size();
+      fieldBytes += TextBetween(piece, "&id=", "\">管理</a>").size();
+    }
+    auto t2 = Clock::now();
+    double mbIn = page.size() / 1048576.0, mbGbk = gbk.size() / 1048576.0;
+    double conv = std::chrono::duration<double>(t1 - t0).count();
+    double cut = std::chrono::duration<double>(t2 - t1).count();
+    std::printf("%10.1f %8zu %14.1f %14.1f%s\n", mbIn, blocks, mbIn / conv, mbGbk / cut,
+                found == blocks && fieldBytes ? "" : "  (MISSED BLOCKS)");
+    if (found != blocks) return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The project's test command: installs what is missing, builds both targets and
+# runs every test (native under the sanitizers, Windows under Wine and Xvfb).
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+"$here/tools/setup.sh"
+"$here/tools/build.sh"
+. "$here/tools/wine-env.sh"
+
+# A private X display for the Windows GUI tests when none is given.
+if [[ -z "${DISPLAY:-}" ]]; then
+  display=":$((90 + RANDOM % 100))"
+  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill $xvfb 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+  export DISPLAY="$display"
+  for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+wineserver -p 2>/dev/null || true  # keep one wineserver for the whole run
+
+status=0
+echo "== native tests (AddressSanitizer, UBSan)"
+(cd "$here/build/native" && ctest --output-on-failure) || status=1
+echo "== Windows tests under Wine"
+cd "$here/build/win" && ctest --output-on-failure || status=1
+exit $status

@@ -1,0 +1,31 @@
+// Page requests over WinINet. The portal session lives in WinINet's
+// per-process cookie store, which every request here shares unless the
+// caller carries cookies by hand.
+#pragma once
+
+#include <string_view>
+
+#include "web/text.h"
+
+namespace qx {
+
+// Method index → verb: 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE,
+// 6 TRACE, 7 CONNECT; anything else is GET.
+const char* MethodVerb(int method);
+
+// One synchronous request; the response body, or empty bytes when a handle
+// cannot be opened. Pointer arguments left null are "left out":
+// cookiesToSend given (even empty) switches WinINet's own cookie handling off
+// and receives the merged cookies.
+Bytes FetchPage(std::string_view url, int method = 0, std::string_view postText = {},
+                Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,
+                std::string_view extraHeaders = {}, Text* responseHeaders = nullptr,
+                bool noRedirect = false, Bytes* postBytes = nullptr, std::string_view proxy = {},
+                bool mergeCookies = true, bool completeHeaders = true,
+                bool normalizeHeaderNames = true, bool socksProxy = false);
+
+// The plain GET: HTTP/1.0, its own User-Agent, never from or into the cache,
+// redirects followed, WinINet's cookie store shared. Empty bytes on failure.
+Bytes PlainGet(std::string_view url);
+
+}  // namespace qx
