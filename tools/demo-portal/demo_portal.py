@@ -569,7 +569,7 @@ def parse_args(argv):
     p.add_argument("--latency-ms", type=int, default=0)
     p.add_argument("--version", default="1", help="published version on the notice page")
     p.add_argument("--notice-down", action="store_true", help="notice page answers 503")
-    p.add_argument("--notice-charset", choices=("utf-8", "gbk"), default="utf-8")
+    p.add_argument("--notice-charset", choices=("utf-8", "gbk"), default="gbk")
     p.add_argument("--notice", default=DEFAULT_NOTICE, help="main-window notice line")
     p.add_argument("--login-notice", default=DEFAULT_LOGIN_NOTICE)
     p.add_argument("--announcement", default=DEFAULT_ANNOUNCEMENT)

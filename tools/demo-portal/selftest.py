@@ -206,6 +206,7 @@ class DemoPortalTest(unittest.TestCase):
         self.assertEqual(logged["body_raw"], body)
 
     def test_notice_page(self):
+        self.admin("/__admin/set?notice_charset=utf-8")
         data = self.request("GET", "/notice.html")[1]
         self.assertRegex(data[:1024].decode("utf-8", "ignore"), r'<meta charset="utf-8">')
         texts = lambda page: [between(page, a, b) for a, b in (
