@@ -1,0 +1,147 @@
+// FetchPage and the plain GET over WinINet. (WinHTTP lives in its own file:
+// wininet.h and winhttp.h do not go together in one source file.)
+#include <windows.h>
+#include <wininet.h>
+
+#include "web/cookies.h"
+#include "web/fetch_page.h"
+#include "web/request_rules.h"
+#include "web/url.h"
+
+namespace qx {
+namespace {
+
+// The three handles of one request, closed request first, then connection,
+// then session, whichever way the call ends.
+class InetHandles {
+ public:
+  InetHandles() = default;
+  InetHandles(const InetHandles&) = delete;
+  InetHandles& operator=(const InetHandles&) = delete;
+  ~InetHandles() { Close(); }
+
+  void Close() {
+    for (HINTERNET* h : {&request, &connection, &session}) {
+      if (*h) InternetCloseHandle(*h);
+      *h = nullptr;
+    }
+  }
+
+  HINTERNET session = nullptr;
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+};
+
+constexpr DWORD kReadBuffer = 1024;
+constexpr DWORD kHeaderBuffer = 5000;
+
+bool IsSecure(std::string_view url) { return ToLowerAscii(url.substr(0, 8)) == "https://"; }
+
+HINTERNET Connect(HINTERNET session, std::string_view url) {
+  const Text host = UrlHost(url);
+  return InternetConnectA(session, host.c_str(), static_cast<INTERNET_PORT>(UrlPort(url)), nullptr,
+                          nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+}
+
+Bytes ReadBody(HINTERNET request) {
+  Bytes body;
+  char buffer[kReadBuffer];
+  for (;;) {
+    DWORD got = 0;
+    if (!InternetReadFile(request, buffer, kReadBuffer, &got) || got == 0) break;
+    body.append(buffer, got);
+  }
+  return body;
+}
+
+// The raw response header block, whatever its size: 5000 bytes first, then
+// the size WinINet asks for. Empty when there is no response to ask about.
+Text RawResponseHeaders(HINTERNET request) {
+  DWORD size = kHeaderBuffer;
+  Text buffer(size, ' ');
+  if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    buffer.assign(size + 2, ' ');
+    size = static_cast<DWORD>(buffer.size());
+    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr))
+      return {};
+  }
+  return BytesToText(buffer);
+}
+
+}  // namespace
+
+Bytes FetchPage(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
+                Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
+                bool noRedirect, Bytes* postBytes, std::string_view proxy, bool mergeCookies,
+                bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
+  Text headers = normalizeHeaderNames ? NormalizeHeaderNames(extraHeaders) : Text(extraHeaders);
+  if (method < 0 || method > 7) method = 0;
+  const bool secure = IsSecure(url);
+  const Text agent = FetchAgent(headers);
+
+  InetHandles h;
+  if (proxy.empty()) {
+    h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  } else {
+    Text proxyText = socksProxy ? "SOCKS=" + Text(proxy) : secure ? Text(proxy) : "http=" + Text(proxy);
+    h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyText.c_str(), "", 0);
+  }
+  if (!h.session) return {};
+  h.connection = Connect(h.session, url);
+  if (!h.connection) return {};
+
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE;
+  if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
+  if (noRedirect) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+  flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+  const Text path = UrlPath(url);
+  h.request = HttpOpenRequestA(h.connection, MethodVerb(method), path.c_str(), "HTTP/1.1", nullptr,
+                               nullptr, flags, 0);
+  if (!h.request) return {};
+
+  DWORD security = kFetchSecurityFlags;
+  InternetSetOptionA(h.request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+
+  if (completeHeaders) headers = CompleteFetchHeaders(headers, url, method);
+  if (cookiesToSend) headers = AppendFetchCookieHeader(headers, *cookiesToSend);
+  const char* headerData = headers.empty() ? nullptr : headers.c_str();
+  const auto headerLength = static_cast<DWORD>(headers.size());
+  if (method == 0) {
+    HttpSendRequestA(h.request, headerData, headerLength, nullptr, 0);
+  } else {
+    Bytes ownBody;
+    Bytes& body = postBytes ? *postBytes : ownBody;
+    if (body.empty()) body = Bytes(postText);
+    HttpSendRequestA(h.request, headerData, headerLength, body.empty() ? nullptr : body.data(),
+                     static_cast<DWORD>(body.size()));
+  }
+
+  Bytes result = ReadBody(h.request);
+  const Text rawHeaders = RawResponseHeaders(h.request);
+  h.Close();
+
+  if (responseHeaders) *responseHeaders = rawHeaders;
+  Text received = CookiesFromHeaders(rawHeaders);
+  if (mergeCookies && cookiesToSend) received = MergeCookies(*cookiesToSend, received);
+  if (cookiesReceived) *cookiesReceived = received;
+  return result;
+}
+
+Bytes PlainGet(std::string_view url) {
+  InetHandles h;
+  const Text agent(kPlainGetAgent);
+  h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  if (!h.session) return {};
+  h.connection = Connect(h.session, url);
+  if (!h.connection) return {};
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+  if (IsSecure(url)) flags |= INTERNET_FLAG_SECURE;
+  const Text path = UrlPath(url);
+  h.request = HttpOpenRequestA(h.connection, "GET", path.c_str(), "HTTP/1.0", nullptr, nullptr, flags, 0);
+  if (!h.request) return {};
+  if (!HttpSendRequestA(h.request, nullptr, 0, nullptr, 0)) return {};
+  return ReadBody(h.request);
+}
+
+}  // namespace qx

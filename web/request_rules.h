@@ -1,0 +1,70 @@
+// The text rules of the two request routines (FetchPage over WinINet and
+// WinHttpFetch over WinHTTP): header names, default headers, the agent, the
+// Cookie line, Set-Cookie and Location capture, the status text and the page
+// charset. Portable: the *_win.cpp files only call the platform APIs.
+#pragma once
+
+#include <string_view>
+
+#include "web/text.h"
+
+namespace qx {
+
+// Both routines' agent when the caller brings none (WinINet).
+inline constexpr std::string_view kFetchAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
+// The plain GET's agent.
+inline constexpr std::string_view kPlainGetAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+// Security flags set on every WinINet request: certificate errors are ignored.
+inline constexpr unsigned long kFetchSecurityFlags = 0x0001F380;
+// WinHTTP: unknown CA, wrong usage, CN invalid, date invalid.
+inline constexpr unsigned long kWinHttpSecurityFlags = 0x00003300;
+
+// Rewrites header lines with capitalized names ("content-type: x" →
+// "Content-Type: x"); lines without ":" are dropped, the final CR LF too.
+Text NormalizeHeaderNames(std::string_view headers);
+
+// The agent FetchPage opens its session with: the value of the caller's
+// User-Agent line (any case), blanks trimmed, else the default agent.
+Text FetchAgent(std::string_view headers);
+
+// FetchPage's default headers: Accept, Referer (the URL as given),
+// Accept-Language and, for POST (method index 1), Content-Type, each only
+// when the header text lacks it (any case).
+Text CompleteFetchHeaders(std::string_view headers, std::string_view url, int method);
+
+// FetchPage's Cookie line appended to the header text when `cookies` is not
+// empty; a text already holding "Cookie:" is appended as it is.
+Text AppendFetchCookieHeader(std::string_view headers, std::string_view cookies);
+
+// WinHttpFetch's request header text: the caller's lines, the missing
+// default lines, names normalized, "Connection: keep-alive" removed and the
+// Cookie line when the caller carries cookies.
+Text WinHttpRequestHeaders(std::string_view extraHeaders, int method, std::string_view cookies,
+                           bool completeHeaders, bool normalizeHeaderNames);
+
+// WinHttpFetch's timeout for every phase: 30 s when timeoutSeconds < 1.
+int WinHttpTimeoutMs(int timeoutSeconds);
+
+// The cookie of one response header line: true when the name is exactly
+// "Set-Cookie" (case as written), with `cookie` = the name=value pair.
+bool SetCookieFromLine(std::string_view line, Text& cookie);
+// The cookies a header block sets, "; "-separated, in order.
+Text CookiesFromHeaders(std::string_view headerBlock);
+// The value of a "Location: " line (name in any case); false for other lines.
+bool LocationFromLine(std::string_view line, Text& location);
+// "200 OK" from "HTTP/1.1 200 OK\r\n...": from the 10th byte to the first CR LF.
+Text StatusTextOf(std::string_view headerBlock);
+
+// The charset a page declares in its first 1024 bytes, as the pattern
+// <meta.+?charset=[^\w]?([-\w]+) finds it (case ignored; "." stops at LF,
+// \w is ASCII); empty when none.
+Text DetectMetaCharset(std::string_view page);
+// Windows code page for a charset name (any case); 0 when unknown.
+// 1200 stands for UTF-16LE, which is copied rather than converted.
+unsigned CodePageOfCharset(std::string_view charset);
+// The page as WinHttpFetch returns it: the body in the local code page.
+// No charset, "gbk" or "gb2312" (exactly so), or an unknown charset: the body
+// bytes up to the first NUL. Otherwise the body decoded from the charset.
+Text DecodePage(std::string_view body);
+
+}  // namespace qx
