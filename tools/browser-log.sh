@@ -1,4 +1,4 @@
 #!/bin/sh
-# Stands in for the browser under Wine: records each URL the program opens.
-# The log goes to $QARVEX_BROWSER_LOG, or /tmp/qarvex-browser.log.
-echo "$1" >> "${QARVEX_BROWSER_LOG:-/tmp/qarvex-browser.log}"
+# Stands in for the browser under Wine: records each URL the program opens, in
+# C:\qarvex-browser.log of the Wine prefix (or $QARVEX_BROWSER_LOG).
+echo "$1" >> "${QARVEX_BROWSER_LOG:-${WINEPREFIX:-$HOME/.wine}/drive_c/qarvex-browser.log}"

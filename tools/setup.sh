@@ -7,7 +7,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 
 packages=(cmake make g++ googletest python3 openssl
           mingw-w64 g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei)
+          wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -130,7 +130,7 @@ class Portal:
     OPTION_TYPES = {"latency_ms": int, "version": str, "notice_down": bool,
                     "expired": bool, "refuse": bool, "machines": int,
                     "notice_charset": str, "notice": str, "login_notice": str,
-                    "announcement": str, "balance": str}
+                    "announcement": str, "balance": str, "remember": bool}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -465,7 +465,9 @@ class Handler(BaseHTTPRequestHandler):
                                        "time": 1, "url": ""})
             sid = portal.new_session(acc)
             return self.send_json({"result": True, "text": "登录成功", "time": 1, "url": "/user"},
-                                  [("Set-Cookie", "PHPSESSID=%s; path=/" % sid)])
+                                  [("Set-Cookie", "PHPSESSID=%s; path=/%s" % (
+                                      sid, "; Max-Age=86400; Expires=Wed, 01 Jan 2031 00:00:00 GMT"
+                                      if portal.opt("remember") else ""))])
         if path == "/home/login/logout":
             for sid in sids:
                 portal.end_session(sid)
@@ -545,7 +547,20 @@ class Handler(BaseHTTPRequestHandler):
                 entries = list(portal.log)
                 if "clear=1" in query.split("&"):
                     portal.log.clear()
+            if "format=lines" in query.split("&"):
+                # One compact JSON object per line: easy to scan from C++.
+                body = "".join(json_text(e) + "\n" for e in entries)
+                return self.send(200, body, "text/plain; charset=utf-8")
             return self.send(200, json_text(entries), "application/json; charset=utf-8")
+        if path == "/__admin/machines":
+            # What --dump-machines prints, with the states as they are now:
+            # one JSON array of twelve fields per line, in page order.
+            with portal.lock:
+                states = dict(portal.states)
+            rows = dump_machines(portal.opt("machines"))
+            body = "".join(json_text(row[:10] + [states.get(row[11], row[10]), row[11]]) + "\n"
+                           for row in rows)
+            return self.send(200, body, "text/plain; charset=utf-8")
         if path == "/__admin/reset":
             portal.reset()
             return self.send_json(portal.options)
@@ -612,7 +627,7 @@ def main(argv=None):
         name, _, password = spec.partition(":")
         accounts.append(Account(n, name, password))
     options = {"latency_ms": args.latency_ms, "version": args.version,
-               "notice_down": args.notice_down, "expired": args.expired,
+               "notice_down": args.notice_down, "expired": args.expired, "remember": False,
                "refuse": args.refuse, "machines": args.machines,
                "notice_charset": args.notice_charset, "notice": args.notice,
                "login_notice": args.login_notice, "announcement": args.announcement,

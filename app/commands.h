@@ -1,0 +1,71 @@
+// Every control and menu command id of the program, dispatched through
+// WM_COMMAND. The test driver finds controls by these ids.
+#pragma once
+
+namespace qx {
+
+enum Command : int {
+  // LoginWindow
+  IdLoginStatus = 101,  // 透明标签5
+  IdLoginUserLabel,     // 透明标签1
+  IdLoginUser,          // 编辑框1
+  IdLoginRegister,      // 透明标签3 免费注册
+  IdLoginPassLabel,     // 透明标签2
+  IdLoginPassword,      // 编辑框2
+  IdLoginRecover,       // 透明标签4 找回密码
+  IdLoginButton,        // 按钮1 登录
+  IdOneClickButton,     // 按钮2 一键登录
+
+  // MainWindow controls
+  IdMainUserCaption = 201,  // 透明标签1
+  IdMainMemberName,         // 透明标签2
+  IdMainBalanceCaption,     // 透明标签3
+  IdMainBalance,            // 透明标签4
+  IdMainCountCaption,       // 透明标签6
+  IdMainCount,              // 透明标签5
+  IdMainNotice,             // 透明标签8
+  IdMainSearchCaption,      // 透明标签7
+  IdMainSearchText,         // 编辑框11
+  IdMainSearchButton,       // 按钮1 搜索
+  IdMainPortalButton,       // 按钮2 官网
+  IdMainContactPicture,     // 图片框1
+  IdMainList,               // 超级列表框1
+  IdMainLoadingLabel,       // 标签1
+  IdMainTextHolder,         // 编辑框1
+
+  // Menu 菜单
+  CmdConnect = 301,
+  CmdLinuxRemote,
+  CmdRefresh,
+  CmdSync,
+  CmdControlPanel,
+  CmdCopyBusinessId,
+  CmdCopyRemoteAddress,
+  CmdCopySystemAccount,
+  CmdCopySystemPassword,
+  CmdCopyBroadbandAccount,
+  CmdCopyBroadbandPassword,
+  CmdCopyDetails,
+  CmdStart,
+  CmdStop,
+  CmdRestart,
+  CmdRdpShortcut,
+  CmdSkinWhite,
+  CmdSkinBlue,
+  CmdSkinDefault,
+  CmdFaultTicket,
+  CmdResolution,
+  CmdBuyVps,
+  CmdContact,
+  CmdAbout,
+
+  // Menu 托盘菜单
+  CmdTrayOpen = 401,
+  CmdTrayWebsite,
+  CmdTrayExit,
+};
+
+// Posted to a window by its tray icon.
+constexpr unsigned kTrayMessage = 0x8000 + 1;  // WM_APP + 1
+
+}  // namespace qx

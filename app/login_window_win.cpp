@@ -1,0 +1,209 @@
+// LoginWindow: saved credentials, the session probe, the version check and
+// the login itself.
+#include "app/win_util.h"  // windows.h first
+
+#include <commctrl.h>
+
+#include "app/commands.h"
+#include "app/config.h"
+#include "app/tray_win.h"
+#include "app/win_util.h"
+#include "app/windows.h"
+#include "portal/credentials.h"
+#include "portal/login.h"
+#include "portal/version_check.h"
+#include "web/codepage.h"
+
+namespace qx {
+namespace {
+
+constexpr wchar_t kClass[] = L"QarvexLoginWindow";
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+
+struct LoginWindow {
+  HWND hwnd = nullptr;
+  HWND status = nullptr, user = nullptr, password = nullptr;
+  HWND loginButton = nullptr, oneClickButton = nullptr;
+  TrayIcon tray;
+  Text loginNotice;
+  bool loggingIn = false;
+
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void OnCreate();
+  void CreateControls();
+  bool RunVersionCheck();
+  void FillCredentials();
+  void ProbeAndShowHint();
+  void OnLogin();
+  void OnOneClick();
+  HBRUSH OnLabelColour(HDC dc, HWND label);
+};
+
+LoginWindow* g_login = nullptr;
+
+void LoginWindow::CreateControls() {
+  status = CreateChild(hwnd, L"STATIC", "", SS_LEFT, 0, 8, 336, 24, IdLoginStatus);
+  CreateChild(hwnd, L"STATIC", "用户名:", SS_LEFT, 32, 40, 56, 32, IdLoginUserLabel);
+  user = CreateChild(hwnd, L"EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP, 88, 40, 168, 32, IdLoginUser,
+                     WS_EX_CLIENTEDGE);
+  CreateChild(hwnd, L"STATIC", "免费注册", SS_LEFT | SS_NOTIFY, 264, 32, 72, 48, IdLoginRegister);
+  CreateChild(hwnd, L"STATIC", "密  码:", SS_LEFT, 32, 88, 56, 32, IdLoginPassLabel);
+  password = CreateChild(hwnd, L"EDIT", "", ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP, 88, 88, 168,
+                         32, IdLoginPassword, WS_EX_CLIENTEDGE);
+  SendMessageW(password, EM_SETPASSWORDCHAR, L'*', 0);
+  CreateChild(hwnd, L"STATIC", "找回密码", SS_LEFT | SS_NOTIFY, 264, 80, 72, 48, IdLoginRecover);
+  loginButton = CreateChild(hwnd, L"BUTTON", "登录", BS_DEFPUSHBUTTON | WS_TABSTOP, 88, 128, 80, 40,
+                            IdLoginButton);
+  oneClickButton = CreateChild(hwnd, L"BUTTON", "一键登录", BS_PUSHBUTTON | WS_TABSTOP, 176, 128,
+                               80, 40, IdOneClickButton);
+}
+
+void LoginWindow::OnCreate() {
+  CreateControls();
+  CreateFolderGbk(kDataDir);
+  tray.Place(hwnd);
+  if (!RunVersionCheck()) return;  // the process has ended
+  // The grey hint stays while the box is empty, even with the focus.
+  Bytes cue = TextToWide("会员名/邮箱/手机号", kGbk);
+  SendMessageW(user, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.data()));
+  FillCredentials();
+  ProbeAndShowHint();
+}
+
+bool LoginWindow::RunVersionCheck() {
+  NoticeInfo notice = FetchNotice(NoticePageUrl());
+  loginNotice = notice.loginNotice;
+  VersionDecision d = DecideVersion(notice, kOwnVersion);
+  if (!d.promptAndEnd) return true;
+  int answer = MessageBoxGbk(d.message, "系统提示：", MB_YESNO);
+  if (answer == IDYES) ShellOpen(notice.downloadLink);
+  tray.Remove();
+  ExitProcess(0);
+  return false;
+}
+
+void LoginWindow::FillCredentials() {
+  Bytes file;
+  Text path = Text(kDataDir) + "config.ini";
+  ReadWholeFile(path, file);
+  Credentials c = ParseCredentialsFile(file);
+  SetWindowTextGbk(user, c.user);
+  SetWindowTextGbk(password, c.password);
+}
+
+void LoginWindow::ProbeAndShowHint() {
+  ProbeResult probe = ProbeSession(PortalBaseUrl());
+  if (probe.live()) {
+    SetWindowTextGbk(status, OneClickHint(probe.memberName));
+    EnableWindow(oneClickButton, TRUE);
+  } else {
+    SetWindowTextGbk(status, loginNotice);
+    EnableWindow(oneClickButton, FALSE);
+  }
+}
+
+void LoginWindow::OnLogin() {
+  if (loggingIn || !IsWindowEnabled(loginButton)) return;
+  loggingIn = true;
+  const Text name = GetWindowTextGbk(user), pass = GetWindowTextGbk(password);
+  const Text path = Text(kDataDir) + "config.ini";
+  DeleteFileGbk(path);
+  WriteWholeFile(path, CredentialsFileText(name, pass));
+
+  const Text base = PortalBaseUrl();
+  Logout(base);
+  EnableWindow(loginButton, FALSE);
+  SetWindowTextGbk(loginButton, "正在登录");
+  Text reply = PostLogin(base, name, pass);
+  ResponsiveWait(2000);
+  if (!hwnd) return;  // the window was closed while we waited
+  reply = Utf8ToAnsi(reply);
+  if (LoginSucceeded(reply)) {
+    OpenMainWindow();  // closes this window
+    return;
+  }
+  MessageBoxGbk(reply, "信息：");
+  if (!hwnd) return;
+  SetWindowTextGbk(loginButton, "登录");
+  EnableWindow(loginButton, TRUE);
+  loggingIn = false;
+}
+
+void LoginWindow::OnOneClick() {
+  EnableWindow(oneClickButton, FALSE);
+  OpenMainWindow();
+}
+
+HBRUSH LoginWindow::OnLabelColour(HDC dc, HWND label) {
+  int id = GetDlgCtrlID(label);
+  SetBkMode(dc, TRANSPARENT);
+  if (id == IdLoginStatus) SetTextColor(dc, kBlue);
+  if (id == IdLoginRegister || id == IdLoginRecover) SetTextColor(dc, kRed);
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+LRESULT LoginWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (tray.HandleTaskbarCreated(msg)) return 0;
+  switch (msg) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case WM_COMMAND:
+      switch (LOWORD(wp)) {
+        case IDOK:  // Enter in either box
+        case IdLoginButton: OnLogin(); return 0;
+        case IdOneClickButton: OnOneClick(); return 0;
+        case IdLoginRegister:
+          if (HIWORD(wp) == STN_CLICKED) ShellOpen(PortalBaseUrl() + "//register");
+          return 0;
+        case IdLoginRecover:
+          if (HIWORD(wp) == STN_CLICKED) ShellOpen(PortalBaseUrl() + "//getPassword");
+          return 0;
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+      return reinterpret_cast<LRESULT>(OnLabelColour(reinterpret_cast<HDC>(wp),
+                                                     reinterpret_cast<HWND>(lp)));
+    case WM_SETCURSOR:
+      if (int id = GetDlgCtrlID(reinterpret_cast<HWND>(wp));
+          id == IdLoginRegister || id == IdLoginRecover) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case kTrayMessage:
+      return 0;  // the login window's icon only marks the running program
+    case WM_DESTROY:
+      tray.Remove();
+      if (!MainWindowHandle()) PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+void RegisterLoginWindow() { RegisterWindowClass(kClass, WindowProcOf<LoginWindow>); }
+
+HWND OpenLoginWindow() {
+  static LoginWindow window;  // lives as long as the program
+  g_login = &window;
+  HWND h = CreateTopWindow(kClass, "QARVEX挂机宝管理终端",
+                           WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 50, 50, 347,
+                           223, &window);
+  if (h) {
+    ShowWindow(h, SW_SHOW);
+    UpdateWindow(h);
+    SetFocus(window.user);
+  }
+  return h;
+}
+
+void CloseLoginWindow() {
+  if (g_login && g_login->hwnd) DestroyWindow(g_login->hwnd);
+}
+
+HWND LoginWindowHandle() { return g_login ? g_login->hwnd : nullptr; }
+
+}  // namespace qx

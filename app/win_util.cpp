@@ -1,0 +1,132 @@
+#include "app/win_util.h"
+
+#include <shellapi.h>
+
+#include "web/codepage.h"
+
+namespace qx {
+
+std::wstring Wide(std::string_view gbk) {
+  Bytes w = MultiByteToWide(kGbk, gbk);
+  return std::wstring(reinterpret_cast<const wchar_t*>(w.data()), w.size() / 2);
+}
+
+Text Narrow(std::wstring_view wide) {
+  return WideToMultiByte(
+      kGbk, std::string_view(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
+}
+
+Text GetWindowTextGbk(HWND hwnd) {
+  int n = GetWindowTextLengthW(hwnd);
+  if (n <= 0) return {};
+  std::wstring buf(static_cast<size_t>(n) + 1, L'\0');
+  n = GetWindowTextW(hwnd, buf.data(), n + 1);
+  buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return Narrow(buf);
+}
+
+void SetWindowTextGbk(HWND hwnd, std::string_view text) { SetWindowTextW(hwnd, Wide(text).c_str()); }
+
+int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
+  return MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
+}
+
+void ShellOpen(std::string_view target) {
+  if (target.empty()) return;
+  ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void PumpPendingMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void ResponsiveWait(DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (;;) {
+    PumpPendingMessages();
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+}
+
+bool ReadWholeFile(std::string_view path, Bytes& out) {
+  out.clear();
+  UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  char buf[16384];
+  DWORD got = 0;
+  while (ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+  return true;
+}
+
+bool WriteWholeFile(std::string_view path, std::string_view bytes) {
+  UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD n = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+    if (!WriteFile(f.get(), bytes.data() + done, chunk, &n, nullptr) || n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+void DeleteFileGbk(std::string_view path) { DeleteFileW(Wide(path).c_str()); }
+
+void CreateFolderGbk(std::string_view path) { CreateDirectoryW(Wide(path).c_str(), nullptr); }
+
+HFONT UiFont() {
+  static HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                  DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei");
+  return font;
+}
+
+HICON ProgramIcon(int size) {
+  return static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_SHARED));
+}
+
+HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x,
+                 int y, int w, int h, int id, DWORD exStyle) {
+  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y,
+                           w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont()), FALSE);
+  return c;
+}
+
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hIcon = ProgramIcon(32);
+  wc.hIconSm = ProgramIcon(16);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+}
+
+HWND CreateTopWindow(const wchar_t* cls, std::string_view caption, DWORD style, int x, int y,
+                     int clientW, int clientH, void* state) {
+  RECT r{0, 0, clientW, clientH};
+  AdjustWindowRectEx(&r, style, FALSE, 0);
+  return CreateWindowExW(0, cls, Wide(caption).c_str(), style, x, y, r.right - r.left,
+                         r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), state);
+}
+
+}  // namespace qx

@@ -1,0 +1,35 @@
+#include "portal/login.h"
+
+#include "web/codepage.h"
+#include "web/url.h"
+
+namespace qx {
+
+ProbeResult ParseProbePage(std::string_view page) {
+  ProbeResult r;
+  r.memberName = TextBetween(page, "<!--user!--><h3>", "</h3>");
+  r.loginState = TextToInt(TextBetween(page, "<!--登录", "状态!-->"));
+  return r;
+}
+
+Text OneClickHint(std::string_view memberName) {
+  Text t = "点击下方\"一键登录\"按钮即可一键登录";
+  t += memberName;
+  t += "账户！";
+  return t;
+}
+
+Text LoginBody(std::string_view user, std::string_view password) {
+  Text body = "redirectURL=&username=";
+  body += FormEncode(AnsiToUtf8(user));
+  body += "&password=";
+  body += FormEncode(AnsiToUtf8(password));
+  body += "&captcha=&saveNull=0&customerServiceID=";
+  return body;
+}
+
+bool LoginSucceeded(std::string_view reply) {
+  return TextBetween(reply, "result\":true,\"text\":\"", "\",\"time\":1,\"url") == "登录成功";
+}
+
+}  // namespace qx

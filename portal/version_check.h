@@ -1,0 +1,33 @@
+// The start-up version check against the notice page.
+#pragma once
+
+#include <string_view>
+
+#include "web/text.h"
+
+namespace qx {
+
+struct NoticeInfo {
+  Text publishedVersion;  // as cut, unconverted
+  Text loginNotice;
+  Text announcement;
+  Text downloadLink;
+};
+NoticeInfo ParseNoticePage(std::string_view page);
+
+// The main window's notice line, cut from the page as it came (no conversion).
+Text NoticeLine(std::string_view noticePageBody);
+
+struct VersionDecision {
+  bool promptAndEnd = false;
+  Text message;  // the Yes/No question when promptAndEnd
+};
+// A page that could not be read or carries no version lets the login go on:
+// the terminal must stay usable while the notice host is down. A published
+// version whose number differs from ours asks to update and ends.
+VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion);
+
+// Fetches the notice page (WinHTTP, decoded to GBK by its charset).
+NoticeInfo FetchNotice(std::string_view noticePageUrl);
+
+}  // namespace qx

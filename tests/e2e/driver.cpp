@@ -1,0 +1,282 @@
+#include "tests/e2e/driver.h"
+
+#include <wininet.h>
+
+#include <cstdlib>
+
+namespace e2e {
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+}
+
+std::wstring Utf8ToWide(const std::string& s) {
+  if (s.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+static std::string WideTo(UINT cp, const std::wstring& w) {
+  if (w.empty()) return {};
+  int n = WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string s(n, '\0');
+  WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+std::string WideToUtf8(const std::wstring& w) { return WideTo(CP_UTF8, w); }
+std::string WideToGbk(const std::wstring& w) { return WideTo(936, w); }
+
+std::string HttpGet(const std::string& url) {
+  std::string body;
+  HINTERNET net = InternetOpenA("qarvex-e2e", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  if (!net) return body;
+  HINTERNET req = InternetOpenUrlA(net, url.c_str(), nullptr, 0,
+                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                       INTERNET_FLAG_NO_COOKIES,
+                                   0);
+  if (req) {
+    char buf[8192];
+    DWORD got = 0;
+    while (InternetReadFile(req, buf, sizeof buf, &got) && got > 0) body.append(buf, got);
+    InternetCloseHandle(req);
+  }
+  InternetCloseHandle(net);
+  return body;
+}
+
+std::string JsonString(const std::string& json, const std::string& key) {
+  std::string needle = "\"" + key + "\":";
+  size_t p = json.find(needle);
+  if (p == std::string::npos) return {};
+  p += needle.size();
+  while (p < json.size() && json[p] == ' ') ++p;
+  if (p >= json.size() || json[p] != '"') return {};
+  std::wstring out;
+  for (++p; p < json.size() && json[p] != '"'; ++p) {
+    if (json[p] != '\\') {
+      size_t q = p;
+      while (q < json.size() && json[q] != '"' && json[q] != '\\') ++q;
+      out += Utf8ToWide(json.substr(p, q - p));
+      p = q - 1;
+      continue;
+    }
+    char e = json[++p];
+    switch (e) {
+      case 'n': out += L'\n'; break;
+      case 'r': out += L'\r'; break;
+      case 't': out += L'\t'; break;
+      case 'u': out += static_cast<wchar_t>(std::strtoul(json.substr(p + 1, 4).c_str(), nullptr, 16)); p += 4; break;
+      default: out += static_cast<wchar_t>(e);
+    }
+  }
+  return WideToUtf8(out);
+}
+
+DemoPortal DemoPortal::FromFixture() {
+  DemoPortal d;
+  const char* file = std::getenv("QARVEX_DEMO_PORT_FILE");
+  std::string port = file ? ReadFileBytes(Utf8ToWide(file)) : "";
+  while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
+  d.url = "http://127.0.0.1:" + port;
+  return d;
+}
+
+void DemoPortal::Reset() const { HttpGet(url + "/__admin/reset"); }
+void DemoPortal::Set(const std::string& q) const { HttpGet(url + "/__admin/set?" + q); }
+std::string DemoPortal::Log() const { return HttpGet(url + "/__admin/log?format=lines"); }
+
+std::vector<std::string> DemoPortal::LogLines(const std::string& rawPathPrefix) const {
+  std::vector<std::string> lines;
+  std::string all = Log();
+  size_t p = 0;
+  while (p < all.size()) {
+    size_t e = all.find('\n', p);
+    if (e == std::string::npos) e = all.size();
+    std::string line = all.substr(p, e - p);
+    if (JsonString(line, "path").rfind(rawPathPrefix, 0) == 0) lines.push_back(line);
+    p = e + 1;
+  }
+  return lines;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  std::string out;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return out;
+  char buf[8192];
+  DWORD got = 0;
+  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+  CloseHandle(f);
+  return out;
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveDataDir() {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(L"C:\\qarvex\\*", &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = fd.cFileName;
+      if (name != L"." && name != L"..") DeleteFileW((L"C:\\qarvex\\" + name).c_str());
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryW(L"C:\\qarvex");
+}
+
+Program::Program(const DemoPortal& portal, const std::vector<std::wstring>& extraEnv) {
+  std::wstring base = Utf8ToWide(portal.url);
+  SetEnvironmentVariableW(L"QARVEX_PORTAL_URL", base.c_str());
+  SetEnvironmentVariableW(L"QARVEX_NOTICE_URL", (base + L"/notice.html").c_str());
+  SetEnvironmentVariableW(L"QARVEX_WEBSITE_URL", (base + L"/website").c_str());
+  SetEnvironmentVariableW(L"QARVEX_CONTACT_URL", (base + L"/contact").c_str());
+  for (const std::wstring& kv : extraEnv) {
+    size_t eq = kv.find(L'=');
+    SetEnvironmentVariableW(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str());
+  }
+  const char* exe = std::getenv("QARVEX_EXE");
+  std::wstring cmd = L"\"" + Utf8ToWide(exe ? exe : "qarvex.exe") + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+  for (const std::wstring& kv : extraEnv)
+    SetEnvironmentVariableW(kv.substr(0, kv.find(L'=')).c_str(), nullptr);
+}
+
+Program::~Program() {
+  if (pi_.hProcess) {
+    if (Running()) {
+      TerminateProcess(pi_.hProcess, 99);
+      WaitForSingleObject(pi_.hProcess, 10000);
+    }
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+  }
+}
+
+bool Program::Running() const {
+  return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
+  if (!pi_.hProcess || WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode) GetExitCodeProcess(pi_.hProcess, exitCode);
+  return true;
+}
+
+namespace {
+struct Search {
+  DWORD pid;
+  std::wstring title;
+  const wchar_t* cls;
+  HWND found;
+};
+BOOL CALLBACK EnumTop(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<Search*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
+  wchar_t cls[64] = {};
+  GetClassNameW(h, cls, 64);
+  if (s->cls && std::wstring(cls) != s->cls) return TRUE;
+  if (!s->title.empty() && Text(h).find(s->title) == std::wstring::npos) return TRUE;
+  s->found = h;
+  return FALSE;
+}
+}  // namespace
+
+HWND Program::FindWindowByTitle(const std::wstring& title) const {
+  Search s{pi_.dwProcessId, title, nullptr, nullptr};
+  EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND Program::WaitWindow(const std::wstring& title, DWORD timeoutMs) const {
+  HWND h = nullptr;
+  WaitFor([&] { return (h = FindWindowByTitle(title)) != nullptr; }, timeoutMs);
+  return h;
+}
+
+HWND Program::FindWindowByClass(const wchar_t* cls) const {
+  Search s{pi_.dwProcessId, L"", cls, nullptr};
+  EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND Program::WaitWindowClass(const wchar_t* cls, DWORD timeoutMs) const {
+  HWND h = nullptr;
+  WaitFor([&] { return (h = FindWindowByClass(cls)) != nullptr; }, timeoutMs);
+  return h;
+}
+
+HWND Program::FindMessageBox() const {
+  Search s{pi_.dwProcessId, L"", L"#32770", nullptr};
+  EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND Program::WaitMessageBox(DWORD timeoutMs) const {
+  HWND h = nullptr;
+  WaitFor([&] { return (h = FindMessageBox()) != nullptr; }, timeoutMs);
+  return h;
+}
+
+std::wstring Text(HWND hwnd) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &len)) return {};
+  std::wstring buf(len + 1, L'\0');
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(buf.data()),
+                      SMTO_ABORTIFHUNG, 5000, &got);
+  buf.resize(got);
+  return buf;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  HWND text = GetDlgItem(box, 0xFFFF);
+  if (text) return Text(text);
+  std::wstring result;
+  EnumChildWindows(
+      box,
+      [](HWND c, LPARAM lp) -> BOOL {
+        wchar_t cls[32] = {};
+        GetClassNameW(c, cls, 32);
+        if (std::wstring(cls) == L"Static" && !Text(c).empty()) {
+          *reinterpret_cast<std::wstring*>(lp) = Text(c);
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&result));
+  return result;
+}
+
+void TypeText(HWND edit, const std::wstring& text) {
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  SendMessageW(edit, WM_CHAR, VK_BACK, 0);
+  for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
+}
+
+void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+void PressDialogButton(HWND box, int id) {
+  HWND b = GetDlgItem(box, id);
+  if (b) PostMessageW(b, BM_CLICK, 0, 0);
+  else PostMessageW(box, WM_COMMAND, id, 0);
+}
+
+bool Enabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }
+
+}  // namespace e2e

@@ -1,0 +1,68 @@
+// Drives the real qarvex.exe as a user would: finds its windows, types,
+// clicks, reads and answers message boxes; talks to the demo portal.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Waits for a condition, polling; true when it held before the timeout.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
+
+// The demo portal the tests run against (its URL from the fixture's port file).
+struct DemoPortal {
+  std::string url;  // http://127.0.0.1:PORT
+  static DemoPortal FromFixture();
+  void Reset() const;                    // start-up options, no sessions, empty log
+  void Set(const std::string& q) const;  // /__admin/set?q
+  std::string Log() const;               // the request log, one JSON object per line (UTF-8)
+  std::vector<std::string> LogLines(const std::string& rawPathPrefix) const;
+};
+
+std::string HttpGet(const std::string& url);  // the body, empty on failure
+std::string JsonString(const std::string& json, const std::string& key);  // UTF-8 value
+
+std::wstring Utf8ToWide(const std::string& s);
+std::string WideToUtf8(const std::wstring& s);
+std::string WideToGbk(const std::wstring& s);
+
+// C:\qarvex\ files.
+std::string ReadFileBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+void RemoveDataDir();
+
+class Program {
+ public:
+  // Starts qarvex.exe with the portal and notice URLs pointed at the demo.
+  explicit Program(const DemoPortal& portal, const std::vector<std::wstring>& extraEnv = {});
+  ~Program();
+  DWORD pid() const { return pi_.dwProcessId; }
+  bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+  bool Running() const;
+
+  // A visible top-level window of the program whose title contains `title`.
+  HWND WaitWindow(const std::wstring& title, DWORD timeoutMs = 30000) const;
+  HWND FindWindowByTitle(const std::wstring& title) const;
+  // A visible top-level window of the program of the given window class.
+  HWND FindWindowByClass(const wchar_t* cls) const;
+  HWND WaitWindowClass(const wchar_t* cls, DWORD timeoutMs = 30000) const;
+  // A message box (dialog class #32770) of the program.
+  HWND WaitMessageBox(DWORD timeoutMs = 30000) const;
+  HWND FindMessageBox() const;
+
+ private:
+  PROCESS_INFORMATION pi_{};
+};
+
+std::wstring Text(HWND hwnd);
+std::wstring MessageBoxText(HWND box);
+void TypeText(HWND edit, const std::wstring& text);  // replaces the text, key by key
+void Click(HWND button);
+void PressDialogButton(HWND box, int id);  // IDOK, IDYES, IDNO
+bool Enabled(HWND hwnd);
+
+}  // namespace e2e

@@ -1,0 +1,177 @@
+// The login window, driven as a user would, against the demo portal.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/driver.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr int IdLoginStatus = 101, IdLoginUser = 103, IdLoginPassword = 106,
+              IdLoginButton = 108, IdOneClickButton = 109;
+const wchar_t* kLoginClass = L"QarvexLoginWindow";
+const wchar_t* kMainClass = L"QarvexMainWindow";
+const std::wstring kConfig = L"C:\\qarvex\\config.ini";
+
+std::string ConfigBytes(const std::wstring& user, const std::wstring& password) {
+  return WideToGbk(L"[账户密码]\r\nuser=" + user + L"\r\npass=" + password + L"pass");
+}
+
+class LoginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    portal = DemoPortal::FromFixture();
+    ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
+    portal.Reset();
+    RemoveDataDir();
+  }
+  // Starts the program and waits for its login window.
+  HWND StartAtLogin(std::unique_ptr<Program>& program) {
+    program = std::make_unique<Program>(portal);
+    return program->WaitWindowClass(kLoginClass);
+  }
+  // Types the account into the boxes and presses 登录.
+  void LogIn(HWND login, const std::wstring& user, const std::wstring& password) {
+    TypeText(GetDlgItem(login, IdLoginUser), user);
+    TypeText(GetDlgItem(login, IdLoginPassword), password);
+    Click(GetDlgItem(login, IdLoginButton));
+  }
+  DemoPortal portal;
+};
+
+TEST_F(LoginTest, SavedCredentialsFilledAndNoticeShownWithoutSession) {
+  CreateDirectoryW(L"C:\\qarvex", nullptr);
+  HANDLE f = CreateFileW(kConfig.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  std::string bytes = ConfigBytes(L"张三", L"pw1");
+  DWORD n;
+  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+  CloseHandle(f);
+
+  std::unique_ptr<Program> program;
+  HWND login = StartAtLogin(program);
+  ASSERT_TRUE(login);
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginUser)), L"张三");
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginPassword)), L"pw1");
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginStatus)), L"欢迎使用QARVEX挂机宝管理终端，请先登录");
+  EXPECT_FALSE(Enabled(GetDlgItem(login, IdOneClickButton)));
+  EXPECT_EQ(Text(login), L"QARVEX挂机宝管理终端");
+  // The probe asked the portal with the plain GET's own agent.
+  auto probes = portal.LogLines("//user");
+  ASSERT_FALSE(probes.empty());
+  EXPECT_NE(probes[0].find("MSIE 6.0; Windows NT 5.0"), std::string::npos);
+}
+
+TEST_F(LoginTest, WrongPasswordShowsThePortalsReplyAndButtonComesBack) {
+  std::unique_ptr<Program> program;
+  HWND login = StartAtLogin(program);
+  ASSERT_TRUE(login);
+  LogIn(login, L"demo", L"wrong");
+  HWND box = program->WaitMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Text(box), L"信息：");
+  EXPECT_EQ(MessageBoxText(box),
+            L"{\"result\":false,\"text\":\"用户名或密码错误\",\"time\":1,\"url\":\"\"}");
+  // While the box is up the button still says the login runs.
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginButton)), L"正在登录");
+  PressDialogButton(box, IDOK);
+  HWND button = GetDlgItem(login, IdLoginButton);
+  EXPECT_TRUE(WaitFor([&] { return Text(button) == L"登录" && Enabled(button); }));
+  EXPECT_EQ(ReadFileBytes(kConfig), ConfigBytes(L"demo", L"wrong"));
+
+  // Logout first, then the form post.
+  std::string log = portal.Log();
+  size_t logout = log.find("\"path\":\"//home/login/logout\"");
+  size_t post = log.find("\"path\":\"//login/login\"");
+  ASSERT_NE(logout, std::string::npos);
+  ASSERT_NE(post, std::string::npos);
+  EXPECT_LT(logout, post);
+}
+
+TEST_F(LoginTest, PasswordWithSpecialCharactersLogsInAndReadsBackWhole) {
+  const std::wstring password = L"a&b=c%d+e pass1pass";
+  {
+    std::unique_ptr<Program> program;
+    HWND login = StartAtLogin(program);
+    ASSERT_TRUE(login);
+    LogIn(login, L"amp", password);
+    HWND main = program->WaitWindowClass(kMainClass);
+    ASSERT_TRUE(main) << "the main window did not open";
+    EXPECT_NE(Text(main).find(L"       官网："), std::wstring::npos);
+    EXPECT_TRUE(WaitFor([&] { return !program->FindWindowByClass(kLoginClass); }));
+    EXPECT_EQ(ReadFileBytes(kConfig), ConfigBytes(L"amp", password));
+    auto posts = portal.LogLines("//login/login");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(JsonString(posts[0], "body_raw"),
+              "redirectURL=&username=amp&password=a%26b%3Dc%25d%2Be+pass1pass&captcha=&saveNull=0"
+              "&customerServiceID=");
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(program->WaitExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+  }
+  std::unique_ptr<Program> again;
+  HWND login = StartAtLogin(again);
+  ASSERT_TRUE(login);
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginUser)), L"amp");
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginPassword)), password);
+}
+
+TEST_F(LoginTest, LiveSessionOffersOneClickLogin) {
+  portal.Set("remember=1");  // the portal keeps the session cookie across runs
+  {
+    std::unique_ptr<Program> program;
+    HWND login = StartAtLogin(program);
+    ASSERT_TRUE(login);
+    LogIn(login, L"demo", L"demo123");
+    HWND main = program->WaitWindowClass(kMainClass);
+    ASSERT_TRUE(main);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program->WaitExit(20000));
+  }
+  std::unique_ptr<Program> program;
+  HWND login = StartAtLogin(program);
+  ASSERT_TRUE(login);
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginStatus)),
+            L"点击下方\"一键登录\"按钮即可一键登录demo账户！");
+  HWND oneClick = GetDlgItem(login, IdOneClickButton);
+  ASSERT_TRUE(Enabled(oneClick));
+  size_t postsBefore = portal.LogLines("//login/login").size();
+  Click(oneClick);
+  EXPECT_TRUE(program->WaitWindowClass(kMainClass));
+  EXPECT_EQ(portal.LogLines("//login/login").size(), postsBefore);  // no login request
+}
+
+TEST_F(LoginTest, NewPublishedVersionPromptsAndEnds) {
+  portal.Set("version=2");
+  // The browser stand-in records the URLs it is given here.
+  const std::wstring browserLog = L"C:\\qarvex-browser.log";
+  DeleteFileW(browserLog.c_str());
+  std::unique_ptr<Program> program = std::make_unique<Program>(portal);
+  HWND box = program->WaitMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Text(box), L"系统提示：");
+  std::wstring text = MessageBoxText(box);
+  EXPECT_EQ(text.rfind(L"发现新版本2当前版本：1\r\n", 0), 0u) << WideToUtf8(text);
+  EXPECT_NE(text.find(L"是否更新"), std::wstring::npos);
+  EXPECT_FALSE(program->FindWindowByClass(kLoginClass));
+  PressDialogButton(box, IDYES);
+  DWORD code = 1;
+  ASSERT_TRUE(program->WaitExit(30000, &code));
+  EXPECT_EQ(code, 0u);
+  std::string expected = portal.url + "/download.html";
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(browserLog).find(expected) != std::string::npos; }))
+      << ReadFileBytes(browserLog);
+}
+
+TEST_F(LoginTest, NoticePageDownLetsTheLoginGoOn) {
+  portal.Set("notice_down=1");
+  std::unique_ptr<Program> program;
+  HWND login = StartAtLogin(program);
+  ASSERT_TRUE(login) << "the terminal ended instead of showing the login";
+  EXPECT_FALSE(program->FindMessageBox());
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginStatus)), L"");
+  LogIn(login, L"demo", L"demo123");
+  EXPECT_TRUE(program->WaitWindowClass(kMainClass));
+}
+
+}  // namespace
