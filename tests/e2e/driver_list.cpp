@@ -1,0 +1,192 @@
+#include "tests/e2e/driver_list.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+namespace {
+
+// A block of memory in another process, freed on scope exit.
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND owner, size_t size) : size_(size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(owner, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_)
+      address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteMemory() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  bool ok() const { return address_ != nullptr; }
+  char* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
+  bool Write(size_t offset, const void* data, size_t n) const {
+    return offset + n <= size_ && WriteProcessMemory(process_, at(offset), data, n, nullptr);
+  }
+  bool Read(size_t offset, void* data, size_t n) const {
+    return offset + n <= size_ && ReadProcessMemory(process_, at(offset), data, n, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  size_t size_;
+};
+
+constexpr int kTextChars = 4096;
+
+}  // namespace
+
+int ListItemCount(HWND list) {
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 10000, &n)) return -1;
+  return static_cast<int>(n);
+}
+
+int ListSelectedIndex(HWND list) {
+  DWORD_PTR n = 0;
+  SendMessageTimeoutW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED,
+                      SMTO_ABORTIFHUNG, 10000, &n);
+  return static_cast<int>(static_cast<LRESULT>(n));
+}
+
+std::vector<Row> ReadListView(HWND list, int columns) {
+  std::vector<Row> rows;
+  const int count = ListItemCount(list);
+  RemoteMemory mem(list, sizeof(LVITEMW) + kTextChars * sizeof(wchar_t));
+  if (!mem.ok() || count <= 0) return rows;
+  const size_t textOffset = sizeof(LVITEMW);
+  std::wstring buf(kTextChars, L'\0');
+  rows.reserve(count);
+  for (int r = 0; r < count; ++r) {
+    Row row;
+    for (int c = 0; c < columns; ++c) {
+      LVITEMW item{};
+      item.iSubItem = c;
+      item.pszText = reinterpret_cast<LPWSTR>(mem.at(textOffset));
+      item.cchTextMax = kTextChars;
+      mem.Write(0, &item, sizeof item);
+      DWORD_PTR n = 0;
+      SendMessageTimeoutW(list, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(mem.at(0)),
+                          SMTO_ABORTIFHUNG, 10000, &n);
+      if (n > 0) mem.Read(textOffset, buf.data(), n * sizeof(wchar_t));
+      row.emplace_back(buf.data(), n);
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void SelectListLine(HWND list, int row) {
+  RemoteMemory mem(list, sizeof(LVITEMW));
+  if (!mem.ok()) return;
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  mem.Write(0, &item, sizeof item);
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(mem.at(0)));
+  if (row < 0) return;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  mem.Write(0, &item, sizeof item);
+  SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(mem.at(0)));
+}
+
+bool ListLineCentre(HWND list, int row, POINT& screen) {
+  RemoteMemory mem(list, sizeof(RECT));
+  if (!mem.ok()) return false;
+  RECT r{};
+  r.left = LVIR_LABEL;
+  mem.Write(0, &r, sizeof r);
+  if (!SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(mem.at(0)))) return false;
+  mem.Read(0, &r, sizeof r);
+  screen = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return ClientToScreen(list, &screen) != FALSE;
+}
+
+HWND FindPopupMenu(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } s{pid, nullptr};
+  EnumWindows(
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        wchar_t cls[16] = {};
+        GetClassNameW(h, cls, 16);
+        if (owner == s->pid && IsWindowVisible(h) && std::wstring(cls) == L"#32768") {
+          s->found = h;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+void RightClickAt(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+void PressKey(WORD vk) {
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+std::vector<Row> ParseJsonRows(const std::string& lines) {
+  std::vector<Row> rows;
+  size_t p = 0;
+  while (p < lines.size()) {
+    size_t e = lines.find('\n', p);
+    if (e == std::string::npos) e = lines.size();
+    Row row;
+    // ["a","b",...]: strings with \" \\ \/ \n \r \t \uXXXX escapes.
+    for (size_t i = p; i < e; ++i) {
+      if (lines[i] != '"') continue;
+      std::string utf8;
+      std::wstring field;
+      for (++i; i < e && lines[i] != '"'; ++i) {
+        if (lines[i] != '\\') {
+          utf8 += lines[i];
+          continue;
+        }
+        field += Utf8ToWide(utf8);
+        utf8.clear();
+        char c = lines[++i];
+        switch (c) {
+          case 'n': field += L'\n'; break;
+          case 'r': field += L'\r'; break;
+          case 't': field += L'\t'; break;
+          case 'u':
+            field += static_cast<wchar_t>(std::strtoul(lines.substr(i + 1, 4).c_str(), nullptr, 16));
+            i += 4;
+            break;
+          default: field += static_cast<wchar_t>(c);
+        }
+      }
+      field += Utf8ToWide(utf8);
+      row.push_back(field);
+    }
+    if (!row.empty()) rows.push_back(std::move(row));
+    p = e + 1;
+  }
+  return rows;
+}
+
+}  // namespace e2e

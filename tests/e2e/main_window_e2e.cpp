@@ -1,0 +1,233 @@
+// The main window, driven as a user would, against the demo portal: the
+// member summary, the machine list, search, reload, menus and the end.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+
+#include "tests/e2e/driver.h"
+#include "tests/e2e/driver_list.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr int IdLoginUser = 103, IdLoginPassword = 106, IdLoginButton = 108;
+constexpr int IdMainMemberName = 202, IdMainBalance = 204, IdMainCount = 206, IdMainNotice = 207,
+              IdMainSearchText = 209, IdMainSearchButton = 210, IdMainContactPicture = 212,
+              IdMainList = 213, IdMainLoadingLabel = 214;
+constexpr int CmdRefresh = 303, CmdStart = 313, CmdTrayExit = 403;
+constexpr int kColumns = 13;
+const wchar_t* kLoginClass = L"QarvexLoginWindow";
+const wchar_t* kMainClass = L"QarvexMainWindow";
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    portal = DemoPortal::FromFixture();
+    ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
+    portal.Reset();
+    RemoveDataDir();
+  }
+
+  // Starts the program, logs in as demo through the login window and waits
+  // until the main window has loaded. `beforeLogin` runs once the login
+  // window is up (to change the portal for the main window only).
+  HWND OpenMain(const std::string& beforeLogin = {}) {
+    program = std::make_unique<Program>(portal);
+    HWND login = program->WaitWindowClass(kLoginClass);
+    if (!login) return nullptr;
+    if (!beforeLogin.empty()) portal.Set(beforeLogin);
+    TypeText(GetDlgItem(login, IdLoginUser), L"demo");
+    TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
+    Click(GetDlgItem(login, IdLoginButton));
+    HWND main = program->WaitWindowClass(kMainClass);
+    if (!main) return nullptr;
+    list = GetDlgItem(main, IdMainList);
+    if (!WaitFor([&] { return Loaded(main); }, 120000)) return nullptr;
+    return main;
+  }
+  // The creation sequence or a reload has finished.
+  static bool Loaded(HWND main) {
+    return !IsWindowVisible(GetDlgItem(main, IdMainLoadingLabel)) &&
+           !Text(GetDlgItem(main, IdMainCount)).empty();
+  }
+  // What the list should hold: the portal's rows numbered from 1.
+  std::vector<Row> ExpectedRows() const {
+    std::vector<Row> rows = ParseJsonRows(HttpGet(portal.url + "/__admin/machines"));
+    for (size_t i = 0; i < rows.size(); ++i)
+      rows[i].insert(rows[i].begin(), std::to_wstring(i + 1));
+    return rows;
+  }
+  size_t Requests(const std::string& pathPrefix) const { return portal.LogLines(pathPrefix).size(); }
+
+  DemoPortal portal;
+  std::unique_ptr<Program> program;
+  HWND list = nullptr;
+};
+
+void ExpectSameRows(const std::vector<Row>& actual, const std::vector<Row>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) {
+    ASSERT_EQ(actual[i], expected[i]) << "line " << i << ": " << WideToUtf8(actual[i][1])
+                                      << " / " << WideToUtf8(expected[i][1]);
+  }
+}
+
+TEST_F(MainWindowTest, ShowsSummaryNoticeAndEveryMachineInPageOrder) {
+  HWND main = OpenMain();
+  ASSERT_TRUE(main) << "the main window did not load";
+  EXPECT_FALSE(program->FindWindowByClass(kLoginClass));
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"demo");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainBalance)), L"128.50");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"36台");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainNotice)), L"QARVEX演示门户：本门户所有数据均为演示数据");
+  EXPECT_EQ(Text(main), L"QARVEX挂机宝管理终端       官网：127.0.0.1");
+
+  std::vector<Row> expected = ExpectedRows();
+  ASSERT_EQ(expected.size(), 36u);
+  ExpectSameRows(ReadListView(list, kColumns), expected);  // vpsid included, though hidden
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 12, 0), 0);
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 4, 0), 200);
+  EXPECT_EQ(ListSelectedIndex(list), -1);
+  EXPECT_TRUE(SendMessageW(GetDlgItem(main, IdMainContactPicture), STM_GETIMAGE, IMAGE_BITMAP, 0));
+
+  // The windowed setting is written again at every start.
+  EXPECT_EQ(ReadFileBytes(L"C:\\qarvex\\qp.ini"), WideToGbk(L"全屏：1真"));
+  // Members first, then the three list pages in order with their page sizes.
+  std::string log = portal.Log();
+  size_t members = log.find("\"path\":\"//user/members\"");
+  size_t p1 = log.find("//user/cloud/menu/outstart?orderStatus=&lineID=&pagesize=500&");
+  size_t p2 = log.find("//user/cloud/menu/computer?orderStatus=&lineID=&pagesize=1000&");
+  size_t p3 = log.find("//user/cloud/menu/third?orderStatus=&lineID=&pagesize=500&");
+  ASSERT_NE(members, std::string::npos);
+  ASSERT_NE(p3, std::string::npos);
+  EXPECT_LT(members, p1);
+  EXPECT_LT(p1, p2);
+  EXPECT_LT(p2, p3);
+}
+
+TEST_F(MainWindowTest, TwoThousandMachinesAreAllListed) {
+  portal.Set("machines=2000");
+  HWND main = OpenMain();
+  ASSERT_TRUE(main);
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"2000台");
+  ExpectSameRows(ReadListView(list, kColumns), ExpectedRows());
+}
+
+TEST_F(MainWindowTest, ExpiredSessionGivesEmptyLabelsAndListWithoutAMessage) {
+  HWND main = OpenMain("expired=1");
+  ASSERT_TRUE(main);
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainBalance)), L"");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"0台");
+  EXPECT_EQ(ListItemCount(list), 0);
+  EXPECT_FALSE(program->FindMessageBox());
+  // The notice does not depend on the session.
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainNotice)), L"QARVEX演示门户：本门户所有数据均为演示数据");
+}
+
+TEST_F(MainWindowTest, NoticePageDownLeavesOnlyTheNoticeEmpty) {
+  HWND main = OpenMain("notice_down=1");
+  ASSERT_TRUE(main);
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainNotice)), L"");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"demo");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"36台");
+  EXPECT_EQ(ListItemCount(list), 36);
+}
+
+TEST_F(MainWindowTest, SearchSelectsTheFirstMatchingAddressAndOtherwiseChangesNothing) {
+  HWND main = OpenMain();
+  ASSERT_TRUE(main);
+  const std::vector<Row> rows = ExpectedRows();
+  HWND edit = GetDlgItem(main, IdMainSearchText), button = GetDlgItem(main, IdMainSearchButton);
+  auto search = [&](const std::wstring& text) {
+    TypeText(edit, text);
+    DWORD_PTR r;  // synchronous: the search has run when this returns
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 20000, &r);
+  };
+  auto firstMatch = [&](const std::wstring& text) {
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (rows[i][4].find(text) != std::wstring::npos) return static_cast<int>(i);
+    return -1;
+  };
+
+  // A port of the form 2000x: the first such line is not the first line.
+  const int expected = firstMatch(L":2000");
+  ASSERT_GT(expected, 0);
+  search(L":2000");
+  EXPECT_EQ(ListSelectedIndex(list), expected);
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+  EXPECT_EQ(info.hwndFocus, list);
+
+  // The start of a longer address matches it.
+  const int prefix = firstMatch(L"10.0.0.1");
+  search(L"10.0.0.1");
+  EXPECT_EQ(ListSelectedIndex(list), prefix);
+
+  SelectListLine(list, 5);
+  search(L"192.168.");
+  EXPECT_EQ(ListSelectedIndex(list), 5);
+}
+
+TEST_F(MainWindowTest, TwoQuickReloadsGiveOneList) {
+  HWND main = OpenMain();
+  ASSERT_TRUE(main);
+  HWND loading = GetDlgItem(main, IdMainLoadingLabel);
+  const size_t before = Requests("//user/cloud/menu/outstart");
+  PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
+  PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(loading) != FALSE; }));
+  EXPECT_EQ(Text(loading), L"更新列表中请稍后！");
+  EXPECT_EQ(ListItemCount(list), 0);
+  ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 60000));
+  // A reload asked for while one runs is dropped, not queued: wait a little
+  // longer than a reload takes and look again.
+  WaitFor([] { return false; }, 2500);
+  EXPECT_TRUE(Loaded(main));
+  EXPECT_EQ(Requests("//user/cloud/menu/outstart"), before + 1);
+  ExpectSameRows(ReadListView(list, kColumns), ExpectedRows());
+}
+
+TEST_F(MainWindowTest, ContextMenuOpensOnlyOnASelectedLine) {
+  HWND main = OpenMain("machines=3");
+  ASSERT_TRUE(main);
+  ASSERT_EQ(ListItemCount(list), 3);
+  SetForegroundWindow(main);
+
+  // Below the last line: nothing is selected, so no menu.
+  POINT last;
+  ASSERT_TRUE(ListLineCentre(list, 2, last));
+  POINT blank{last.x, last.y + 120};
+  RightClickAt(blank);
+  WaitFor([&] { return FindPopupMenu(program->pid()) != nullptr; }, 1500);
+  EXPECT_FALSE(FindPopupMenu(program->pid()));
+  EXPECT_EQ(ListSelectedIndex(list), -1);
+
+  // On a line: the click selects it and the menu opens.
+  POINT line;
+  ASSERT_TRUE(ListLineCentre(list, 1, line));
+  RightClickAt(line);
+  EXPECT_TRUE(WaitFor([&] { return FindPopupMenu(program->pid()) != nullptr; }, 5000));
+  EXPECT_EQ(ListSelectedIndex(list), 1);
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(WaitFor([&] { return FindPopupMenu(program->pid()) == nullptr; }, 5000));
+}
+
+TEST_F(MainWindowTest, CommandsNotBuiltDoNothingAndExitEndsTheProgram) {
+  HWND main = OpenMain();
+  ASSERT_TRUE(main);
+  SelectListLine(list, 0);
+  PostMessageW(main, WM_COMMAND, CmdStart, 0);
+  PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
+  DWORD code = 1;
+  ASSERT_TRUE(program->WaitExit(20000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(Requests("//user/cloudManage/"), 0u);
+}
+
+}  // namespace
