@@ -209,6 +209,27 @@ HWND Program::WaitWindow(const std::wstring& title, DWORD timeoutMs) const {
   return h;
 }
 
+std::string Program::DescribeWindows() const {
+  struct Ctx {
+    DWORD pid;
+    std::string out;
+  } ctx{pi_.dwProcessId, Running() ? "running;" : "ended;"};
+  EnumWindows(
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        if (pid != c->pid) return TRUE;
+        wchar_t cls[64] = {};
+        GetClassNameW(h, cls, 64);
+        c->out += " [" + WideToUtf8(cls) + " \"" + WideToUtf8(Text(h)) + "\"" +
+                  (IsWindowVisible(h) ? " visible]" : " hidden]");
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.out;
+}
+
 HWND Program::FindWindowByClass(const wchar_t* cls) const {
   Search s{pi_.dwProcessId, L"", cls, nullptr};
   EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&s));
@@ -216,6 +237,8 @@ HWND Program::FindWindowByClass(const wchar_t* cls) const {
 }
 
 HWND Program::WaitWindowClass(const wchar_t* cls, DWORD timeoutMs) const {
+  // Wine under a bare X server can take seconds to show or hide a window.
+  timeoutMs = timeoutMs < 60000 ? 60000 : timeoutMs;
   HWND h = nullptr;
   WaitFor([&] { return (h = FindWindowByClass(cls)) != nullptr; }, timeoutMs);
   return h;

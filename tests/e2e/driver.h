@@ -52,6 +52,8 @@ class Program {
   HWND WaitWindowClass(const wchar_t* cls, DWORD timeoutMs = 30000) const;
   // A message box (dialog class #32770) of the program.
   HWND WaitMessageBox(DWORD timeoutMs = 30000) const;
+  // The program's top-level windows (class, title, visible), for failure messages.
+  std::string DescribeWindows() const;
   HWND FindMessageBox() const;
 
  private:

@@ -28,7 +28,9 @@ class LoginTest : public ::testing::Test {
   // Starts the program and waits for its login window.
   HWND StartAtLogin(std::unique_ptr<Program>& program) {
     program = std::make_unique<Program>(portal);
-    return program->WaitWindowClass(kLoginClass);
+    HWND login = program->WaitWindowClass(kLoginClass);
+    if (!login) ADD_FAILURE() << "no login window: " << program->DescribeWindows();
+    return login;
   }
   // Types the account into the boxes and presses 登录.
   void LogIn(HWND login, const std::wstring& user, const std::wstring& password) {
