@@ -58,7 +58,7 @@ if seen "//user/cloud/menu/third"; then
   import -window root "$shots/main.png"
   echo "Screenshot of the main window: $shots/main.png"
   # Select the first machine, then open the context menu on it.
-  xdotool mousemove 200 125 click 1 sleep 0.5 click 3
+  xdotool mousemove 200 156 click 1 sleep 0.5 click 3
   sleep 1.5
   import -window root "$shots/context-menu.png"
   echo "Screenshot of the context menu: $shots/context-menu.png"
