@@ -172,7 +172,12 @@ TEST_F(LoginTest, NoticePageDownLetsTheLoginGoOn) {
   ASSERT_TRUE(login) << "the terminal ended instead of showing the login";
   EXPECT_FALSE(program->FindMessageBox());
   EXPECT_EQ(Text(GetDlgItem(login, IdLoginStatus)), L"");
-  LogIn(login, L"demo", L"demo123");
+  // Enter in the password box presses 登录.
+  TypeText(GetDlgItem(login, IdLoginUser), L"demo");
+  HWND password = GetDlgItem(login, IdLoginPassword);
+  TypeText(password, L"demo123");
+  PostMessageW(password, WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageW(password, WM_KEYUP, VK_RETURN, 0xC0000001);
   EXPECT_TRUE(program->WaitWindowClass(kMainClass));
 }
 
