@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "web/codepage.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
@@ -37,10 +38,23 @@ constexpr DWORD kHeaderBuffer = 5000;
 
 bool IsSecure(std::string_view url) { return ToLowerAscii(url.substr(0, 8)) == "https://"; }
 
+// Host and object name go to WinINet as UTF-16 from GBK, so the process's ANSI
+// code page never reinterprets them.
+std::wstring WideText(std::string_view gbk) {
+  Bytes w = MultiByteToWide(kGbk, gbk);
+  return std::wstring(reinterpret_cast<const wchar_t*>(w.data()), w.size() / 2);
+}
+
 HINTERNET Connect(HINTERNET session, std::string_view url) {
-  const Text host = UrlHost(url);
-  return InternetConnectA(session, host.c_str(), static_cast<INTERNET_PORT>(UrlPort(url)), nullptr,
+  const std::wstring host = WideText(UrlHost(url));
+  return InternetConnectW(session, host.c_str(), static_cast<INTERNET_PORT>(UrlPort(url)), nullptr,
                           nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+}
+
+HINTERNET OpenRequest(HINTERNET connection, const wchar_t* verb, std::string_view url,
+                      const wchar_t* version, DWORD flags) {
+  const std::wstring path = WideText(UrlPath(url));
+  return HttpOpenRequestW(connection, verb, path.c_str(), version, nullptr, nullptr, flags, 0);
 }
 
 Bytes ReadBody(HINTERNET request) {
@@ -95,9 +109,8 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
   if (noRedirect) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-  const Text path = UrlPath(url);
-  h.request = HttpOpenRequestA(h.connection, MethodVerb(method), path.c_str(), "HTTP/1.1", nullptr,
-                               nullptr, flags, 0);
+  const std::wstring verb = WideText(MethodVerb(method));
+  h.request = OpenRequest(h.connection, verb.c_str(), url, L"HTTP/1.1", flags);
   if (!h.request) return {};
 
   DWORD security = kFetchSecurityFlags;
@@ -137,8 +150,7 @@ Bytes PlainGet(std::string_view url) {
   if (!h.connection) return {};
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
   if (IsSecure(url)) flags |= INTERNET_FLAG_SECURE;
-  const Text path = UrlPath(url);
-  h.request = HttpOpenRequestA(h.connection, "GET", path.c_str(), "HTTP/1.0", nullptr, nullptr, flags, 0);
+  h.request = OpenRequest(h.connection, L"GET", url, L"HTTP/1.0", flags);
   if (!h.request) return {};
   if (!HttpSendRequestA(h.request, nullptr, 0, nullptr, 0)) return {};
   return ReadBody(h.request);
