@@ -16,7 +16,11 @@ if [[ -z "${DISPLAY:-}" ]]; then
   export DISPLAY="$display"
   for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 fi
-wineserver -p 2>/dev/null || true  # keep one wineserver for the whole run
+# One wineserver for the whole run, and Wine's own services started here with
+# their output sent nowhere: started from inside a test they would inherit
+# CTest's output pipe and CTest would wait for them forever.
+wineserver -p 2>/dev/null || true
+wine wineboot >/dev/null 2>&1 </dev/null || true
 
 status=0
 echo "== native tests (AddressSanitizer, UBSan)"
