@@ -4,7 +4,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "web/codepage.h"
+#include "web/wide_win.h"
 #endif
 
 namespace qx {
@@ -18,7 +18,7 @@ Text FromEnvironment(const char* name, const char* fallback) {
     std::wstring value(n, L'\0');
     n = GetEnvironmentVariableW(wname.c_str(), value.data(), n);
     value.resize(n);
-    return WideToText(Bytes(reinterpret_cast<const char*>(value.data()), value.size() * 2), kGbk);
+    return Narrow(value);
   }
 #else
   if (const char* v = std::getenv(name); v && *v) return v;

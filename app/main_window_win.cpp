@@ -23,6 +23,7 @@
 #include "portal/machine_list.h"
 #include "portal/version_check.h"
 #include "web/fetch_page.h"
+#include "web/pump.h"
 #include "web/url.h"
 
 namespace qx {
@@ -50,10 +51,11 @@ double MsSince(Clock::time_point t0) {
 
 // Appends a line to the file named by QARVEX_TIMING_LOG, when set.
 void TimingLog(const std::string& line) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return;
-  UniqueHandle f(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  DWORD n = GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", nullptr, 0);
+  if (n <= 1) return;
+  std::wstring path(n, L'\0');
+  path.resize(GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", path.data(), n));
+  UniqueHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return;
   std::string text = line + "\r\n";
@@ -284,7 +286,7 @@ void MainWindow::LoadMachineListIntoList() {
   const double holderGetMs = MsSince(t);
 
   t = Clock::now();
-  std::vector<MachineRow> rows = MachineRowsFromText(joined, [] { PumpPendingMessages(); });
+  std::vector<MachineRow> rows = MachineRowsFromText(joined, [] { PumpMessages(); });
   const double cutMs = MsSince(t);
   if (!hwnd) return;
 

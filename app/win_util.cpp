@@ -2,19 +2,9 @@
 
 #include <shellapi.h>
 
-#include "web/codepage.h"
+#include "web/pump.h"
 
 namespace qx {
-
-std::wstring Wide(std::string_view gbk) {
-  Bytes w = MultiByteToWide(kGbk, gbk);
-  return std::wstring(reinterpret_cast<const wchar_t*>(w.data()), w.size() / 2);
-}
-
-Text Narrow(std::wstring_view wide) {
-  return WideToMultiByte(
-      kGbk, std::string_view(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
-}
 
 Text GetWindowTextGbk(HWND hwnd) {
   int n = GetWindowTextLengthW(hwnd);
@@ -36,22 +26,10 @@ void ShellOpen(std::string_view target) {
   ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void PumpPendingMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
 void ResponsiveWait(DWORD milliseconds) {
   const ULONGLONG end = GetTickCount64() + milliseconds;
   for (;;) {
-    PumpPendingMessages();
+    PumpMessages();
     ULONGLONG now = GetTickCount64();
     if (now >= end) return;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);

@@ -8,12 +8,9 @@
 #include <string_view>
 
 #include "web/text.h"
+#include "web/wide_win.h"  // Wide(), Narrow()
 
 namespace qx {
-
-// GBK text ↔ UTF-16 for the W API (never the process ANSI code page).
-std::wstring Wide(std::string_view gbk);
-Text Narrow(std::wstring_view wide);
 
 Text GetWindowTextGbk(HWND hwnd);
 void SetWindowTextGbk(HWND hwnd, std::string_view text);
@@ -24,8 +21,6 @@ void ShellOpen(std::string_view target);
 
 // Waits while pending window messages keep being processed.
 void ResponsiveWait(DWORD milliseconds);
-// Processes the pending window messages once.
-void PumpPendingMessages();
 
 bool ReadWholeFile(std::string_view path, Bytes& out);
 bool WriteWholeFile(std::string_view path, std::string_view bytes);

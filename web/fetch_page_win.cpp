@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "web/codepage.h"
+#include "web/wide_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
@@ -38,22 +38,16 @@ constexpr DWORD kHeaderBuffer = 5000;
 
 bool IsSecure(std::string_view url) { return ToLowerAscii(url.substr(0, 8)) == "https://"; }
 
-// Host and object name go to WinINet as UTF-16 from GBK, so the process's ANSI
-// code page never reinterprets them.
-std::wstring WideText(std::string_view gbk) {
-  Bytes w = MultiByteToWide(kGbk, gbk);
-  return std::wstring(reinterpret_cast<const wchar_t*>(w.data()), w.size() / 2);
-}
-
+// Host and object name go to WinINet as UTF-16 converted from GBK.
 HINTERNET Connect(HINTERNET session, std::string_view url) {
-  const std::wstring host = WideText(UrlHost(url));
+  const std::wstring host = Wide(UrlHost(url));
   return InternetConnectW(session, host.c_str(), static_cast<INTERNET_PORT>(UrlPort(url)), nullptr,
                           nullptr, INTERNET_SERVICE_HTTP, 0, 0);
 }
 
 HINTERNET OpenRequest(HINTERNET connection, const wchar_t* verb, std::string_view url,
                       const wchar_t* version, DWORD flags) {
-  const std::wstring path = WideText(UrlPath(url));
+  const std::wstring path = Wide(UrlPath(url));
   return HttpOpenRequestW(connection, verb, path.c_str(), version, nullptr, nullptr, flags, 0);
 }
 
@@ -109,7 +103,7 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
   if (noRedirect) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-  const std::wstring verb = WideText(MethodVerb(method));
+  const std::wstring verb = Wide(MethodVerb(method));
   h.request = OpenRequest(h.connection, verb.c_str(), url, L"HTTP/1.1", flags);
   if (!h.request) return {};
 

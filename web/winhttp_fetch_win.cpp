@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <cstring>
 #include <string>
 
 #include "web/codepage.h"
@@ -11,6 +10,7 @@
 #include "web/fetch_page.h"
 #include "web/pump.h"
 #include "web/request_rules.h"
+#include "web/wide_win.h"
 #include "web/winhttp_fetch.h"
 
 namespace qx {
@@ -31,15 +31,6 @@ class WinHttpHandles {
   HINTERNET connection = nullptr;
   HINTERNET request = nullptr;
 };
-
-// A GBK text as a wide string (no terminator inside).
-std::wstring Wide(std::string_view text) {
-  const Bytes w = AnsiToWide(text);
-  std::wstring out(w.size() / 2, L'\0');
-  if (!out.empty()) std::memcpy(out.data(), w.data(), out.size() * 2);
-  while (!out.empty() && out.back() == L'\0') out.pop_back();
-  return out;
-}
 
 bool SetDword(HINTERNET h, DWORD option, DWORD value) {
   return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;

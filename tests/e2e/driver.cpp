@@ -89,6 +89,13 @@ DemoPortal DemoPortal::FromFixture() {
   return d;
 }
 
+void PortalTest::SetUp() {
+  portal = DemoPortal::FromFixture();
+  ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
+  portal.Reset();
+  RemoveDataDir();
+}
+
 void DemoPortal::Reset() const { HttpGet(url + "/__admin/reset"); }
 void DemoPortal::Set(const std::string& q) const { HttpGet(url + "/__admin/set?" + q); }
 std::string DemoPortal::Log() const { return HttpGet(url + "/__admin/log?format=lines"); }

@@ -4,11 +4,17 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace e2e {
+
+// The program's top-level window classes.
+inline constexpr const wchar_t* kLoginClass = L"QarvexLoginWindow";
+inline constexpr const wchar_t* kMainClass = L"QarvexMainWindow";
 
 // Waits for a condition, polling; true when it held before the timeout.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
@@ -34,6 +40,14 @@ std::string WideToGbk(const std::wstring& s);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 void RemoveDataDir();
+
+// A test against the demo portal: fresh portal state, no C:\qarvex\ left
+// over from an earlier test.
+class PortalTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  DemoPortal portal;
+};
 
 class Program {
  public:

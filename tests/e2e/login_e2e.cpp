@@ -1,30 +1,22 @@
 // The login window, driven as a user would, against the demo portal.
 #include <gtest/gtest.h>
 
+#include "app/commands.h"
 #include "tests/e2e/driver.h"
 
 using namespace e2e;
+using namespace qx;  // control ids
 
 namespace {
 
-constexpr int IdLoginStatus = 101, IdLoginUser = 103, IdLoginPassword = 106,
-              IdLoginButton = 108, IdOneClickButton = 109;
-const wchar_t* kLoginClass = L"QarvexLoginWindow";
-const wchar_t* kMainClass = L"QarvexMainWindow";
 const std::wstring kConfig = L"C:\\qarvex\\config.ini";
 
 std::string ConfigBytes(const std::wstring& user, const std::wstring& password) {
   return WideToGbk(L"[账户密码]\r\nuser=" + user + L"\r\npass=" + password + L"pass");
 }
 
-class LoginTest : public ::testing::Test {
+class LoginTest : public PortalTest {
  protected:
-  void SetUp() override {
-    portal = DemoPortal::FromFixture();
-    ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
-    portal.Reset();
-    RemoveDataDir();
-  }
   // Starts the program and waits for its login window.
   HWND StartAtLogin(std::unique_ptr<Program>& program) {
     program = std::make_unique<Program>(portal);
@@ -38,7 +30,6 @@ class LoginTest : public ::testing::Test {
     TypeText(GetDlgItem(login, IdLoginPassword), password);
     Click(GetDlgItem(login, IdLoginButton));
   }
-  DemoPortal portal;
 };
 
 TEST_F(LoginTest, SavedCredentialsFilledAndNoticeShownWithoutSession) {

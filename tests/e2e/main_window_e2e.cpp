@@ -7,30 +7,19 @@
 
 #include <memory>
 
+#include "app/commands.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/driver_list.h"
 
 using namespace e2e;
+using namespace qx;  // control and command ids
 
 namespace {
 
-constexpr int IdLoginUser = 103, IdLoginPassword = 106, IdLoginButton = 108;
-constexpr int IdMainMemberName = 202, IdMainBalance = 204, IdMainCount = 206, IdMainNotice = 207,
-              IdMainSearchText = 209, IdMainSearchButton = 210, IdMainContactPicture = 212,
-              IdMainList = 213, IdMainLoadingLabel = 214;
-constexpr int CmdRefresh = 303, CmdStart = 313, CmdTrayExit = 403;
 constexpr int kColumns = 13;
-const wchar_t* kLoginClass = L"QarvexLoginWindow";
-const wchar_t* kMainClass = L"QarvexMainWindow";
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public PortalTest {
  protected:
-  void SetUp() override {
-    portal = DemoPortal::FromFixture();
-    ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
-    portal.Reset();
-    RemoveDataDir();
-  }
 
   // Starts the program, logs in as demo through the login window and waits
   // until the main window has loaded. `beforeLogin` runs once the login
@@ -63,7 +52,6 @@ class MainWindowTest : public ::testing::Test {
   }
   size_t Requests(const std::string& pathPrefix) const { return portal.LogLines(pathPrefix).size(); }
 
-  DemoPortal portal;
   std::unique_ptr<Program> program;
   HWND list = nullptr;
 };

@@ -14,20 +14,19 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/commands.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/driver_list.h"
 
 using namespace e2e;
+using namespace qx;  // control ids
 
 namespace {
 
-constexpr int IdLoginUser = 103, IdLoginPassword = 106, IdLoginButton = 108,
-              IdOneClickButton = 109, IdMainCount = 206, IdMainList = 213,
-              IdMainLoadingLabel = 214;
 constexpr int kMachines = 2000;
 
 bool WaitLoaded(const Program& program, HWND& main, DWORD timeoutMs) {
-  main = program.WaitWindowClass(L"QarvexMainWindow", timeoutMs);
+  main = program.WaitWindowClass(kMainClass, timeoutMs);
   if (!main) return false;
   HWND list = GetDlgItem(main, IdMainList);
   return WaitFor(
@@ -65,7 +64,7 @@ int main(int argc, char** argv) {
 
   {  // Log in once with the password: the portal remembers the session.
     Program program(portal, env);
-    HWND login = program.WaitWindowClass(L"QarvexLoginWindow");
+    HWND login = program.WaitWindowClass(kLoginClass);
     if (!login) return 3;
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
@@ -82,7 +81,7 @@ int main(int argc, char** argv) {
   for (int run = 1; run <= runs; ++run) {
     DeleteFileW(logPath.c_str());
     Program program(portal, env);
-    HWND login = program.WaitWindowClass(L"QarvexLoginWindow");
+    HWND login = program.WaitWindowClass(kLoginClass);
     HWND oneClick = login ? GetDlgItem(login, IdOneClickButton) : nullptr;
     if (!oneClick || !WaitFor([&] { return Enabled(oneClick); }, 30000)) {
       std::fprintf(stderr, "no live session: is remember=1 supported by the demo portal?\n");
