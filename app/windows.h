@@ -5,6 +5,8 @@
 
 namespace qx {
 
+class FlowOwner;
+
 void RegisterLoginWindow();
 HWND OpenLoginWindow();
 // Destroys the login window and its tray icon (when it still exists).
@@ -14,6 +16,11 @@ void RegisterMainWindow();
 // Opens the main window; its creation closes the login window.
 HWND OpenMainWindow();
 HWND MainWindowHandle();
+// The main window's flow owner: flows started for the selected machine's
+// commands end with the main window.
+const FlowOwner& MainWindowFlows();
+// The reload of 刷新 (ignored while a load runs), also used after a sync.
+void RefreshMainList();
 
 // The login window while it exists.
 HWND LoginWindowHandle();
