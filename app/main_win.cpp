@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/flow_runner_win.h"
 #include "app/windows.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -9,6 +10,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InitCommonControlsEx(&icc);
   qx::RegisterLoginWindow();
   qx::RegisterMainWindow();
+  qx::StartFlowRunner();
   if (!qx::OpenLoginWindow()) return 1;
 
   MSG msg;
@@ -18,5 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  // A request still stalling on a slow line must not hold up the end.
+  if (!qx::StopFlowRunner(500)) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(msg.wParam));
   return static_cast<int>(msg.wParam);
 }

@@ -16,6 +16,7 @@
 
 #include "app/commands.h"
 #include "app/config.h"
+#include "app/flow_runner_win.h"
 #include "app/menus_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
@@ -113,6 +114,7 @@ struct MainWindow {
   TrayIcon tray;
   UniqueBitmap contactBitmap;
   bool loading = false;  // a load runs: a second 刷新 is ignored until it ends
+  FlowOwner flows;
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
@@ -485,6 +487,15 @@ HWND OpenMainWindow() {
 }
 
 HWND MainWindowHandle() { return g_main ? g_main->hwnd : nullptr; }
+
+const FlowOwner& MainWindowFlows() {
+  static FlowOwner none;
+  return g_main ? g_main->flows : none;
+}
+
+void RefreshMainList() {
+  if (g_main && g_main->hwnd) g_main->RefreshMachineList();
+}
 
 std::optional<Text> SelectedRowColumn(int n) {
   if (!g_main || !g_main->hwnd) return std::nullopt;
