@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "app/commands.h"
+
 namespace e2e {
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -38,10 +40,9 @@ std::string HttpGet(const std::string& url) {
   std::string body;
   HINTERNET net = InternetOpenA("qarvex-e2e", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   if (!net) return body;
-  HINTERNET req = InternetOpenUrlA(net, url.c_str(), nullptr, 0,
-                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                       INTERNET_FLAG_NO_COOKIES,
-                                   0);
+  HINTERNET req = InternetOpenUrlA(
+      net, url.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES, 0);
   if (req) {
     char buf[8192];
     DWORD got = 0;
@@ -70,11 +71,21 @@ std::string JsonString(const std::string& json, const std::string& key) {
     }
     char e = json[++p];
     switch (e) {
-      case 'n': out += L'\n'; break;
-      case 'r': out += L'\r'; break;
-      case 't': out += L'\t'; break;
-      case 'u': out += static_cast<wchar_t>(std::strtoul(json.substr(p + 1, 4).c_str(), nullptr, 16)); p += 4; break;
-      default: out += static_cast<wchar_t>(e);
+      case 'n':
+        out += L'\n';
+        break;
+      case 'r':
+        out += L'\r';
+        break;
+      case 't':
+        out += L'\t';
+        break;
+      case 'u':
+        out += static_cast<wchar_t>(std::strtoul(json.substr(p + 1, 4).c_str(), nullptr, 16));
+        p += 4;
+        break;
+      default:
+        out += static_cast<wchar_t>(e);
     }
   }
   return WideToUtf8(out);
@@ -251,6 +262,13 @@ HWND Program::WaitWindowClass(const wchar_t* cls, DWORD timeoutMs) const {
   return h;
 }
 
+HWND Program::WaitLoginReady(DWORD timeoutMs) const {
+  HWND login = WaitWindowClass(kLoginClass, timeoutMs);
+  if (!login) return nullptr;
+  HWND button = GetDlgItem(login, qx::IdLoginButton);
+  return WaitFor([&] { return IsWindowEnabled(button) != FALSE; }, timeoutMs) ? login : nullptr;
+}
+
 HWND Program::FindMessageBox() const {
   Search s{pi_.dwProcessId, L"", L"#32770", nullptr};
   EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&s));
@@ -303,8 +321,10 @@ void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void PressDialogButton(HWND box, int id) {
   HWND b = GetDlgItem(box, id);
-  if (b) PostMessageW(b, BM_CLICK, 0, 0);
-  else PostMessageW(box, WM_COMMAND, id, 0);
+  if (b)
+    PostMessageW(b, BM_CLICK, 0, 0);
+  else
+    PostMessageW(box, WM_COMMAND, id, 0);
 }
 
 bool Enabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }

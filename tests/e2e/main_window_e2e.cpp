@@ -1,9 +1,8 @@
 // The main window, driven as a user would, against the demo portal: the
 // member summary, the machine list, search, reload, menus and the end.
-#include <gtest/gtest.h>
-
-#include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <memory>
 
@@ -20,13 +19,12 @@ constexpr int kColumns = 13;
 
 class MainWindowTest : public PortalTest {
  protected:
-
   // Starts the program, logs in as demo through the login window and waits
   // until the main window has loaded. `beforeLogin` runs once the login
   // window is up (to change the portal for the main window only).
   HWND OpenMain(const std::string& beforeLogin = {}) {
     program = std::make_unique<Program>(portal);
-    HWND login = program->WaitWindowClass(kLoginClass);
+    HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     if (!beforeLogin.empty()) portal.Set(beforeLogin);
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
@@ -50,7 +48,9 @@ class MainWindowTest : public PortalTest {
       rows[i].insert(rows[i].begin(), std::to_wstring(i + 1));
     return rows;
   }
-  size_t Requests(const std::string& pathPrefix) const { return portal.LogLines(pathPrefix).size(); }
+  size_t Requests(const std::string& pathPrefix) const {
+    return portal.LogLines(pathPrefix).size();
+  }
 
   std::unique_ptr<Program> program;
   HWND list = nullptr;
@@ -59,8 +59,8 @@ class MainWindowTest : public PortalTest {
 void ExpectSameRows(const std::vector<Row>& actual, const std::vector<Row>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (size_t i = 0; i < actual.size(); ++i) {
-    ASSERT_EQ(actual[i], expected[i]) << "line " << i << ": " << WideToUtf8(actual[i][1])
-                                      << " / " << WideToUtf8(expected[i][1]);
+    ASSERT_EQ(actual[i], expected[i])
+        << "line " << i << ": " << WideToUtf8(actual[i][1]) << " / " << WideToUtf8(expected[i][1]);
   }
 }
 

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
 
   {  // Log in once with the password: the portal remembers the session.
     Program program(portal, env);
-    HWND login = program.WaitWindowClass(kLoginClass);
+    HWND login = program.WaitLoginReady();
     if (!login) return 3;
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
