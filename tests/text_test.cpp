@@ -1,14 +1,14 @@
+#include "web/text.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-
-#include "web/text.h"
 
 using namespace qx;
 
 // GBK characters whose second byte is an ASCII character: 81 41 is a valid
 // character with trail byte 'A'; 81 3C is a lead byte followed by '<'.
-static const std::string kTrailA = "\x81\x41";  // trail byte 'A'
+static const std::string kTrailA = "\x81\x41";   // trail byte 'A'
 static const std::string kTrailLt = "\x81\x3C";  // not a GBK pair but a lead+'<' all the same
 
 TEST(TextBetween, MissingMarkersAndEmptyPiece) {

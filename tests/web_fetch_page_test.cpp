@@ -1,9 +1,8 @@
 // FetchPage and the plain GET under Wine, checked on the wire by the
 // recording server.
-#include "tests/web_test_server.h"
-
 #include <chrono>
 
+#include "tests/web_test_server.h"
 #include "web/fetch_page.h"
 
 using namespace qx;
@@ -124,8 +123,9 @@ TEST_F(FetchPageTest, WithoutCompletionOnlyTheCallerHeadersGo) {
 TEST_F(FetchPageTest, SetCookieLinesAreCapturedWithTheirExactNameOnly) {
   const std::string tag = NewTag();
   Text received = "stale", headers;
-  const std::string url = HttpBase() + "/reply/" + tag + "?h=" + Q("Set-Cookie: sid=abc; path=/" + tag) +
-                          "&h=" + Q("Set-Cookie: lang=cn") + "&h=" + Q("set-cookie: low=1; path=/" + tag);
+  const std::string url =
+      HttpBase() + "/reply/" + tag + "?h=" + Q("Set-Cookie: sid=abc; path=/" + tag) +
+      "&h=" + Q("Set-Cookie: lang=cn") + "&h=" + Q("set-cookie: low=1; path=/" + tag);
   FetchPage(url, 0, {}, nullptr, &received, {}, &headers);
   EXPECT_EQ(received, "sid=abc; lang=cn");
   EXPECT_NE(headers.find("set-cookie: low=1"), std::string::npos) << headers;
@@ -154,8 +154,8 @@ TEST_F(FetchPageTest, EmptyCookiesToSendKeepsWinInetsStoreOutOfTheRequest) {
   EXPECT_TRUE(LastRequest(t2).Values("Cookie").empty());
   // ...nor feeds: what it receives goes to the caller only, merged with the empty text.
   Text sent, received;
-  FetchPage(HttpBase() + "/reply/" + tag + "?h=" + Q("Set-Cookie: handheld=2; path=" + scope), 0, {},
-            &sent, &received);
+  FetchPage(HttpBase() + "/reply/" + tag + "?h=" + Q("Set-Cookie: handheld=2; path=" + scope), 0,
+            {}, &sent, &received);
   EXPECT_EQ(received, "handheld=2");
   EXPECT_EQ(sent, "handheld=2");
   const std::string t3 = NewTag();
@@ -168,8 +168,8 @@ TEST_F(FetchPageTest, EmptyCookiesToSendKeepsWinInetsStoreOutOfTheRequest) {
 TEST_F(FetchPageTest, CookieTextIsSentByHandAndMergedWithTheReply) {
   std::string tag = NewTag();
   Text sent = "a=1; b=2", received;
-  FetchPage(HttpBase() + "/reply/" + tag + "?h=" + Q("Set-Cookie: b=3; path=/nowhere"), 0, {}, &sent,
-            &received);
+  FetchPage(HttpBase() + "/reply/" + tag + "?h=" + Q("Set-Cookie: b=3; path=/nowhere"), 0, {},
+            &sent, &received);
   EXPECT_EQ(LastRequest(tag).Value("Cookie"), "a=1; b=2");
   EXPECT_EQ(received, "b=3; a=1");
   EXPECT_EQ(sent, "b=3; a=1");
@@ -189,8 +189,8 @@ TEST_F(FetchPageTest, RedirectsAreFollowedUnlessNoRedirect) {
 
   tag = NewTag(), target = NewTag();
   Text headers;
-  EXPECT_EQ(FetchPage(HttpBase() + "/redirect/" + tag + "?to=" + Q("/echo/" + target), 0, {}, nullptr,
-                      nullptr, {}, &headers, /*noRedirect=*/true),
+  EXPECT_EQ(FetchPage(HttpBase() + "/redirect/" + tag + "?to=" + Q("/echo/" + target), 0, {},
+                      nullptr, nullptr, {}, &headers, /*noRedirect=*/true),
             "moved");
   EXPECT_EQ(headers.rfind("HTTP/1.1 302", 0), 0u) << headers;
   EXPECT_EQ(RequestCount(target), 0);
@@ -205,8 +205,8 @@ TEST_F(FetchPageTest, BodiesArriveWholeWhateverTheirSize) {
 }
 
 TEST_F(FetchPageTest, ErrorPagesComeBackLikeAnyOtherPage) {
-  const Bytes body = FetchPage(HttpBase() + "/reply/" + NewTag() + "?status=" + Q("404 Not Found") +
-                               "&body=gone");
+  const Bytes body =
+      FetchPage(HttpBase() + "/reply/" + NewTag() + "?status=" + Q("404 Not Found") + "&body=gone");
   EXPECT_EQ(body, "gone");
 }
 
@@ -216,13 +216,14 @@ TEST_F(FetchPageTest, HeaderBlockOfAnySizeIsReadWholeWithItsCookies) {
   for (int n : {10, 43, 44, 300}) {
     const std::string tag = NewTag();
     Text received, headers;
-    EXPECT_EQ(FetchPage(HttpBase() + "/bigheaders/" + tag + "?n=" + std::to_string(n), 0, {}, nullptr,
-                        &received, {}, &headers),
+    EXPECT_EQ(FetchPage(HttpBase() + "/bigheaders/" + tag + "?n=" + std::to_string(n), 0, {},
+                        nullptr, &received, {}, &headers),
               "long");
     EXPECT_EQ(headers.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << n << " lines";
     char last[32];
     std::snprintf(last, sizeof last, "X-Filler-%03d: ", n - 1);
-    EXPECT_NE(headers.find(last + std::string(100, 'a') + "\r\n"), std::string::npos) << n << " lines";
+    EXPECT_NE(headers.find(last + std::string(100, 'a') + "\r\n"), std::string::npos)
+        << n << " lines";
     EXPECT_EQ(headers.substr(headers.size() - 4), "\r\n\r\n") << "no blank padding";
     EXPECT_EQ(received, "big1=one; big2=two") << n << " lines";
     if (n >= 44) {

@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "web/wide_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
 #include "web/url.h"
+#include "web/wide_win.h"
 
 namespace qx {
 namespace {
@@ -92,7 +92,9 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   if (proxy.empty()) {
     h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   } else {
-    Text proxyText = socksProxy ? "SOCKS=" + Text(proxy) : secure ? Text(proxy) : "http=" + Text(proxy);
+    Text proxyText = socksProxy ? "SOCKS=" + Text(proxy)
+                     : secure   ? Text(proxy)
+                                : "http=" + Text(proxy);
     h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyText.c_str(), "", 0);
   }
   if (!h.session) return {};

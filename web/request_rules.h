@@ -11,9 +11,11 @@
 namespace qx {
 
 // Both routines' agent when the caller brings none (WinINet).
-inline constexpr std::string_view kFetchAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
+inline constexpr std::string_view kFetchAgent =
+    "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 // The plain GET's agent.
-inline constexpr std::string_view kPlainGetAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+inline constexpr std::string_view kPlainGetAgent =
+    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 // Security flags set on every WinINet request: certificate errors are ignored.
 inline constexpr unsigned long kFetchSecurityFlags = 0x0001F380;
 // WinHTTP: unknown CA, wrong usage, CN invalid, date invalid.

@@ -28,14 +28,13 @@ long FindLastText(std::string_view text, std::string_view marker, long limit = -
 
 // The text between the first start marker found from startPos and the first
 // end marker after it; "#引号" in either marker stands for a double quote.
-Text TextBetween(std::string_view text, std::string_view startMarker,
-                 std::string_view endMarker, long startPos = 0, bool ignoreCase = false);
+Text TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+                 long startPos = 0, bool ignoreCase = false);
 // Same cut without the "#引号" rewrite and with the end position reported, so a
 // caller walking a large page moves on without copying what is left.
 // Returns false when either marker is missing. `pos` is 1-based.
-bool CutBetween(std::string_view text, std::string_view startMarker,
-                std::string_view endMarker, long& pos, std::string_view& piece,
-                bool ignoreCase = false);
+bool CutBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+                long& pos, std::string_view& piece, bool ignoreCase = false);
 
 // Text in front of the first occurrence (startPos 0 or n >= 1: first at or
 // after n; -1: last; -n: last within the first length-n bytes).

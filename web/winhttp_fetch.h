@@ -20,8 +20,8 @@ Text WinHttpFetch(std::string_view url, int method = 0, std::string_view postTex
                   std::string_view serverPassword = {}, std::string_view proxy = {},
                   std::string_view proxyUser = {}, std::string_view proxyPassword = {},
                   int timeoutSeconds = 0, Text* redirectLocation = nullptr,
-                  Text* statusText = nullptr, Bytes* bodyBytes = nullptr,
-                  bool mergeCookies = true, bool completeHeaders = true,
-                  std::string_view postBytes = {}, bool normalizeHeaderNames = true);
+                  Text* statusText = nullptr, Bytes* bodyBytes = nullptr, bool mergeCookies = true,
+                  bool completeHeaders = true, std::string_view postBytes = {},
+                  bool normalizeHeaderNames = true);
 
 }  // namespace qx

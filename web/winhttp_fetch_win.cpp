@@ -41,10 +41,10 @@ bool SetDword(HINTERNET h, DWORD option, DWORD value) {
 Text WinHttpFetch(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
                   Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
                   bool noRedirect, std::string_view serverUser, std::string_view serverPassword,
-                  std::string_view proxy, std::string_view proxyUser, std::string_view proxyPassword,
-                  int timeoutSeconds, Text* redirectLocation, Text* statusText, Bytes* bodyBytes,
-                  bool mergeCookies, bool completeHeaders, std::string_view postBytes,
-                  bool normalizeHeaderNames) {
+                  std::string_view proxy, std::string_view proxyUser,
+                  std::string_view proxyPassword, int timeoutSeconds, Text* redirectLocation,
+                  Text* statusText, Bytes* bodyBytes, bool mergeCookies, bool completeHeaders,
+                  std::string_view postBytes, bool normalizeHeaderNames) {
   WinHttpHandles h;
   auto fail = [&](const char* message) {
     if (statusText) *statusText = message;
@@ -57,8 +57,8 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   const std::wstring wideUrl = Wide(url);
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
-  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength =
-      parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+      static_cast<DWORD>(-1);
   if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts))
     return fail("701 解析URL地址失败!");
   const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -88,9 +88,9 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   PumpMessages();
 
   const std::wstring verb = Wide(MethodVerb(method));
-  h.request = WinHttpOpenRequest(h.connection, verb.c_str(), object.c_str(), nullptr,
-                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                 secure ? WINHTTP_FLAG_SECURE : 0);
+  h.request =
+      WinHttpOpenRequest(h.connection, verb.c_str(), object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                         WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
   if (!h.request) return fail("704 创建WinHttp请求失败!");
   // The wait for the response headers has a timeout of its own (90 s by
   // default); the caller's timeout is meant for every phase, that one too.
@@ -117,7 +117,8 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (noRedirect && !SetDword(h.request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
     return fail("709 重定向设置失败!");
 
-  const std::string_view cookies = cookiesToSend ? std::string_view(*cookiesToSend) : std::string_view();
+  const std::string_view cookies =
+      cookiesToSend ? std::string_view(*cookiesToSend) : std::string_view();
   const Text headers =
       WinHttpRequestHeaders(extraHeaders, method, cookies, completeHeaders, normalizeHeaderNames);
   if (!headers.empty()) {
