@@ -44,6 +44,17 @@ TEST(TextSearch, NeverMatchesAtTheSecondByteOfADoubleByteCharacter) {
   EXPECT_EQ(Split(kTrailA + "A" + kTrailA, "A"), (std::vector<std::string>{kTrailA, kTrailA}));
 }
 
+TEST(TextSearch, EuroSignAndFfAreSingleByteCharacters) {
+  // In code page 936 80 is the euro sign and FF never leads: neither hides
+  // the byte behind it.
+  const std::string euro = "\x80", ff = "\xFF";
+  EXPECT_EQ(TextBetween(euro + "<b>7</b>", "<b>", "</b>"), "7");
+  EXPECT_EQ(FindText(ff + "A", "A"), 2);
+  EXPECT_EQ(FindText(euro + "a", "A", 1, true), 2);
+  EXPECT_EQ(TrimRight(euro + " "), euro);
+  EXPECT_EQ(ToLowerAscii(ff + "A"), ff + "a");
+}
+
 TEST(TextSearch, IgnoreCaseFoldsAsciiOnly) {
   EXPECT_EQ(FindText("xx<META charset", "<meta", 1, true), 3);
   EXPECT_EQ(FindText("xx<META charset", "<meta"), -1);

@@ -142,7 +142,7 @@ Bytes GbkToWide(std::string_view s) {
     i += cv.Run(s.data() + i, s.size() - i, out);
     if (i < s.size()) {  // an invalid or cut sequence: one default character
       PutUnit(out, 0x30FB);
-      i += (static_cast<unsigned char>(s[i]) >= 0x81 && i + 1 < s.size()) ? 2 : 1;
+      i += (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
     }
   }
   return out;

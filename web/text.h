@@ -1,6 +1,6 @@
 // Text helpers. A text is a GBK (code page 936) byte string; positions are
 // 1-based byte positions and "not found" is -1. Marker searches step over a
-// lead byte (0x80 or above) together with the byte after it, so a marker never
+// lead byte (0x81 to 0xFE) together with the byte after it, so a marker never
 // matches at the second byte of a double-byte character.
 #pragma once
 
@@ -13,8 +13,9 @@ namespace qx {
 using Text = std::string;   // GBK bytes
 using Bytes = std::string;  // counted raw bytes (bodies, UTF-16LE wide text)
 
-// True when byte c starts a GBK double-byte character.
-inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
+// True when byte c starts a GBK double-byte character. In code page 936
+// 0x80 is a character of its own (the euro sign) and 0xFF never leads.
+inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 // Position (1-based) of the first occurrence of marker at or after position
 // `from` (0 and 1 both mean the first byte); -1 when absent or marker empty.
