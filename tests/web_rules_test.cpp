@@ -132,6 +132,17 @@ TEST(ResponseHeaders, LocationAndStatusText) {
   EXPECT_EQ(StatusTextOf("HTTP/1.1"), "");
 }
 
+TEST(ResponseHeaders, BodyCutShortOfTheDeclaredLength) {
+  const char* block = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\ncontent-length: 10\r\n";
+  EXPECT_TRUE(BodyCutShort(block, 0, 4));
+  EXPECT_FALSE(BodyCutShort(block, 0, 10));
+  EXPECT_FALSE(BodyCutShort(block, 2, 0)) << "HEAD has no body";
+  EXPECT_FALSE(BodyCutShort("HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n", 0, 0));
+  EXPECT_FALSE(BodyCutShort(
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 10\r\n", 0, 4));
+  EXPECT_FALSE(BodyCutShort("HTTP/1.1 200 OK\r\n", 0, 0));
+}
+
 TEST(MetaCharset, FindsTheDeclaredCharset) {
   EXPECT_EQ(DetectMetaCharset("<meta charset=\"utf-8\">"), "utf-8");
   EXPECT_EQ(DetectMetaCharset(

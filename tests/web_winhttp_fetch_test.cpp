@@ -57,6 +57,16 @@ TEST_F(WinHttpFetchTest, DroppedConnectionIs712) {
   EXPECT_EQ(status, "712 服务器未响应!");
 }
 
+TEST_F(WinHttpFetchTest, PageCutShortIs713WithWhatCame) {
+  Text status;
+  Bytes raw;
+  EXPECT_EQ(WinHttpFetch(HttpBase() + "/cut/" + NewTag() + "?body=half", 0, {}, nullptr, nullptr,
+                         {}, nullptr, false, {}, {}, {}, {}, {}, 5, nullptr, &status, &raw),
+            "half");
+  EXPECT_EQ(status, "713 读取数据失败!");
+  EXPECT_EQ(raw, "half");
+}
+
 TEST_F(WinHttpFetchTest, StatusTextAndErrorPageBody) {
   Text status, headers;
   Bytes body;

@@ -167,6 +167,27 @@ Text StatusTextOf(std::string_view headerBlock) {
   return Text(rest.substr(0, rest.find(kCrLf)));
 }
 
+bool BodyCutShort(std::string_view headerBlock, int method, size_t received) {
+  if (method == 2) return false;
+  const long long status = AtoiText(StatusTextOf(headerBlock));
+  if ((status >= 100 && status < 200) || status == 204 || status == 304) return false;
+  bool declared = false;
+  unsigned long long length = 0;
+  for (const Text& line : Split(headerBlock, kCrLf)) {
+    const Text name = ToLowerAscii(Trim(TextBefore(line, ":")));
+    if (name == "transfer-encoding") return false;
+    if (name != "content-length" || declared) continue;
+    const Text value = Trim(TextAfter(line, ":", -1));
+    if (value.empty() || value.find_first_not_of("0123456789") != Text::npos) return false;
+    for (char c : value) {
+      if (length > (ULLONG_MAX - 9) / 10) return false;
+      length = length * 10 + static_cast<unsigned>(c - '0');
+    }
+    declared = true;
+  }
+  return declared && length > received;
+}
+
 // The page's charset, matched as VBScript.RegExp matches
 // <meta.+?charset=[^\w]?([-\w]+) with IgnoreCase: "." is any character but
 // LF, \w is [A-Za-z0-9_], and a GBK double-byte character counts as one

@@ -56,6 +56,11 @@ Text CookiesFromHeaders(std::string_view headerBlock);
 bool LocationFromLine(std::string_view line, Text& location);
 // "200 OK" from "HTTP/1.1 200 OK\r\n...": from the 10th byte to the first CR LF.
 Text StatusTextOf(std::string_view headerBlock);
+// True when the response declares a longer body (its first Content-Length
+// line, name in any case) than the `received` bytes: the connection ended
+// before the page did. Never for HEAD (method index 2), a chunked reply or a
+// status that has no body (1xx, 204, 304).
+bool BodyCutShort(std::string_view headerBlock, int method, size_t received);
 
 // The charset a page declares in its first 1024 bytes, as the pattern
 // <meta.+?charset=[^\w]?([-\w]+) finds it (case ignored; "." stops at LF,
