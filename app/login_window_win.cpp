@@ -1,12 +1,13 @@
 // LoginWindow: saved credentials, the session probe, the version check and
 // the login itself.
+#include <windows.h>
+// The other Windows headers need windows.h first.
 #include <commctrl.h>
 
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/flow_runner_win.h"
 #include "app/tray_win.h"
-#include "app/win_util.h"  // windows.h first
 #include "app/win_util.h"
 #include "app/windows.h"
 #include "portal/credentials.h"

@@ -1,6 +1,7 @@
 // Start-up: the login window first; the program ends with its last window.
-#include <commctrl.h>
 #include <windows.h>
+// The other Windows headers need windows.h first.
+#include <commctrl.h>
 
 #include <string>
 

@@ -1,9 +1,10 @@
 // MainWindow: the member summary, the notice line and the list of machines,
 // the tray icon and the two popup menus.
+#include <windows.h>
+// The other Windows headers need windows.h first.
 #include <commctrl.h>
 #include <objidl.h>
 #include <shlwapi.h>
-#include <windows.h>
 // GDI+ (flat API) decodes the embedded contact picture.
 #include <gdiplus.h>
 
