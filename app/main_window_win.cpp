@@ -23,6 +23,8 @@
 #include "app/windows.h"
 #include "portal/machine_list.h"
 #include "portal/version_check.h"
+#include "remote/putty_image_win.h"
+#include "remote/ssh_launch_win.h"
 #include "web/fetch_page.h"
 #include "web/pump.h"
 #include "web/url.h"
@@ -225,6 +227,7 @@ void MainWindow::RunCreationSequence() {
   loading = true;
   CloseLoginWindow();
   WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
+  WritePuttyImage();
   ShowLoading("列表加载中,请稍后");
   tray.Place(hwnd);
 
@@ -412,6 +415,7 @@ void MainWindow::OnCommand(int id, int code) {
     case IdMainContactPicture:
       if (code == STN_CLICKED) ShellOpen(ContactUrl());
       return;
+    case CmdLinuxRemote: RunLinuxRemote(); return;
     case CmdRefresh: RefreshMachineList(); return;
     case CmdBuyVps: ShellOpen(PortalBaseUrl() + "//business/tarn/gxip.html"); return;
     case CmdContact: ShellOpen(ContactUrl()); return;
