@@ -22,6 +22,8 @@
 #include "portal/machine_list_flow_win.h"
 #include "portal/version_check.h"
 #include "portal/version_check_flow_win.h"
+#include "remote/putty_image_win.h"
+#include "remote/ssh_launch_win.h"
 #include "web/handles_win.h"
 #include "web/timing.h"
 #include "web/url.h"
@@ -201,6 +203,7 @@ void MainWindow::RunCreationSequence() {
   loading = true;
   CloseLoginWindow();
   WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
+  WritePuttyImage();
   ShowLoading("列表加载中,请稍后");
   tray.Place(hwnd);
   // The notice page lives on another host: it loads beside the portal pages.
@@ -330,6 +333,9 @@ void MainWindow::OnCommand(int id, int code) {
       return;
     case IdMainContactPicture:
       if (code == STN_CLICKED) ShellOpen(ContactUrl());
+      return;
+    case CmdLinuxRemote:
+      RunLinuxRemote();
       return;
     case CmdRefresh:
       RefreshMachineList();

@@ -10,7 +10,7 @@ namespace {
 
 constexpr MenuEntry kListMenu[] = {
     {0, "连接", CmdConnect, false},
-    {0, "Linux远程", CmdLinuxRemote, false},
+    {0, "Linux远程", CmdLinuxRemote, true},
     {0, "刷新", CmdRefresh, true},
     {0, "同步", CmdSync, false},
     {0, "自助换机", CmdControlPanel, false},

@@ -93,6 +93,17 @@ def dump_machines(total):
     return rows
 
 
+def with_ssh_machine(rows, spec):
+    """The rows with the ssh_machine option applied: "ADDRESS PASSWORD" (the
+    password is everything after the first blank) makes machine QX000001 a
+    Linux machine with that remote address, account root and that password."""
+    if not spec:
+        return rows
+    address, _, password = spec.partition(" ")
+    return [row[:3] + [address, "root", password] + row[6:] if row[0] == "QX000001" else row
+            for row in rows]
+
+
 def render_block(row, menu, state):
     (bid, remark, line, address, account, password, bb_account, bb_password,
      opened, expiry, _, vpsid) = row
@@ -130,7 +141,8 @@ class Portal:
     OPTION_TYPES = {"latency_ms": int, "version": str, "notice_down": bool,
                     "expired": bool, "refuse": bool, "machines": int,
                     "notice_charset": str, "notice": str, "login_notice": str,
-                    "announcement": str, "balance": str, "remember": bool}
+                    "announcement": str, "balance": str, "remember": bool,
+                    "ssh_machine": str}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -221,12 +233,13 @@ class Portal:
         """Count and machine blocks of one list page; cached because a few
         thousand blocks take noticeable time to build."""
         total = self.opt("machines")
-        key = (self.generation, page, total, page_size)
+        ssh = self.opt("ssh_machine")
+        key = (self.generation, page, total, page_size, ssh)
         text = self.sections.get(key)
         if text is None:
             menu = LIST_MENUS[page]
             blocks = [render_block(row, menu, self.states.get(row[11], row[10]))
-                      for row in page_rows(total, page, page_size)]
+                      for row in with_ssh_machine(page_rows(total, page, page_size), ssh)]
             text = ('<div class="t-total">共 <!--统计数量！---><span class="num" >[%d]</span> 台</div>\n'
                     % page_split(total)[page]) + "\n".join(blocks)
             with self.lock:
@@ -557,7 +570,8 @@ class Handler(BaseHTTPRequestHandler):
             # one JSON array of twelve fields per line, in page order.
             with portal.lock:
                 states = dict(portal.states)
-            rows = dump_machines(portal.opt("machines"))
+            rows = with_ssh_machine(dump_machines(portal.opt("machines")),
+                                    portal.opt("ssh_machine"))
             body = "".join(json_text(row[:10] + [states.get(row[11], row[10]), row[11]]) + "\n"
                            for row in rows)
             return self.send(200, body, "text/plain; charset=utf-8")
@@ -631,7 +645,7 @@ def main(argv=None):
                "refuse": args.refuse, "machines": args.machines,
                "notice_charset": args.notice_charset, "notice": args.notice,
                "login_notice": args.login_notice, "announcement": args.announcement,
-               "balance": args.balance}
+               "balance": args.balance, "ssh_machine": ""}
     server = make_server(Portal(options, accounts, args.log), args.host, args.port)
     print("LISTENING %d" % server.server_address[1], flush=True)
     try:

@@ -12,6 +12,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo_portal.py")
 
@@ -155,6 +156,19 @@ class DemoPortalTest(unittest.TestCase):
         self.assertEqual((sum(counts), len(rows)), (2003, 2000))
         self.assertEqual(rows[-1], json.loads(subprocess.check_output(
             [sys.executable, SCRIPT, "--dump-machines", "--machines", "2003"]))[-1])
+
+    def test_ssh_machine(self):
+        cookie = self.login()[1]
+        password = 'a b"中文 密码'
+        self.admin("/__admin/set?ssh_machine=" +
+                   urllib.parse.quote("127.0.0.1:2222 " + password))
+        row = self.list_rows(cookie)[1][0]
+        self.assertEqual((row[0], row[3], row[4], row[5]),
+                         ("QX000001", "127.0.0.1:2222", "root", password))
+        machines = self.request("GET", "/__admin/machines")[1].decode("utf-8")
+        self.assertEqual(json.loads(machines.splitlines()[0]), row)
+        self.admin("/__admin/reset")
+        self.assertNotEqual(self.list_rows(self.login()[1])[1][0][3], "127.0.0.1:2222")
 
     def test_power_ops_and_sync(self):
         def verdict(op, vpsid, cookie):
