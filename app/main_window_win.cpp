@@ -17,6 +17,7 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/flow_runner_win.h"
+#include "app/machine_commands_win.h"
 #include "app/menus_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
@@ -365,6 +366,7 @@ void MainWindow::OnSearch() {
 }
 
 void MainWindow::OnListNotify(const NMHDR& hdr) {
+  if (hdr.code == NM_DBLCLK) return ConnectSelectedMachine();
   if (hdr.code != NM_RCLICK) return;
   // Only a selected line gets the context menu.
   if (SelectedIndex() < 0) return;
@@ -406,6 +408,7 @@ void MainWindow::OnAbout() {
 
 void MainWindow::OnCommand(int id, int code) {
   if (id >= CmdConnect && !MenuCommandReady(id)) return;  // not built yet
+  if (RunMachineCommand(id)) return;
   switch (id) {
     case IdMainSearchButton: OnSearch(); return;
     case IdMainPortalButton: ShellOpen(PortalBaseUrl() + "//"); return;
