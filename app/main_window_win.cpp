@@ -15,6 +15,7 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/flow_runner_win.h"
+#include "app/machine_commands_win.h"
 #include "app/menus_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
@@ -284,6 +285,7 @@ void MainWindow::OnListNotify(NMHDR& hdr) {
     OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(&hdr));
     return;
   }
+  if (hdr.code == NM_DBLCLK) return ConnectSelectedMachine();
   if (hdr.code != NM_RCLICK) return;
   // Only a selected line gets the context menu.
   if (SelectedIndex() < 0) return;
@@ -324,6 +326,7 @@ void MainWindow::OnAbout() {
 
 void MainWindow::OnCommand(int id, int code) {
   if (id >= CmdConnect && !MenuCommandReady(id)) return;  // not built yet
+  if (RunMachineCommand(id)) return;
   switch (id) {
     case IdMainSearchButton:
       OnSearch();

@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, CommandsNotBuiltDoNothingAndExitEndsTheProgram) {
   HWND main = OpenMain();
   ASSERT_TRUE(main);
   SelectListLine(list, 0);
-  PostMessageW(main, WM_COMMAND, CmdStart, 0);
+  PostMessageW(main, WM_COMMAND, CmdSkinWhite, 0);  // a command not built yet
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   DWORD code = 1;
   ASSERT_TRUE(program->WaitExit(20000, &code));
