@@ -70,6 +70,9 @@ enum Command : int {
   CmdContact,
   CmdAbout,
 
+  // Keyboard only: Ctrl+F puts the focus in the search box.
+  CmdFocusSearch = 350,
+
   // Menu 托盘菜单
   CmdTrayOpen = 401,
   CmdTrayWebsite,

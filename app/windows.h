@@ -16,6 +16,8 @@ void RegisterMainWindow();
 // Opens the main window; its creation closes the login window.
 HWND OpenMainWindow();
 HWND MainWindowHandle();
+// The main window's keys (F5, Ctrl+F), for the message loop.
+HACCEL MainWindowAccelerators();
 // The main window's flow owner: flows started for the selected machine's
 // commands end with the main window.
 const FlowOwner& MainWindowFlows();

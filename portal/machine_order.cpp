@@ -93,8 +93,7 @@ int CompareDates(std::string_view a, std::string_view b, const TextCollation& co
 
 std::optional<long long> ParseDateTime(std::string_view t) {
   // YYYY-MM-DD HH:MM:SS
-  if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
-      t[16] != ':')
+  if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
     return std::nullopt;
   int y, mo, d, h, mi, s;
   if (!Digits(t, 0, 4, y) || !Digits(t, 5, 2, mo) || !Digits(t, 8, 2, d) || !Digits(t, 11, 2, h) ||
@@ -105,18 +104,21 @@ std::optional<long long> ParseDateTime(std::string_view t) {
     return std::nullopt;
   const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
   if (mo == 2 && d == 29 && !leap) return std::nullopt;
-  return DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
-         h * 3600 + mi * 60 + s;
+  return DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 +
+         mi * 60 + s;
 }
 
-int CompareCells(int column, std::string_view a, std::string_view b,
-                 const TextCollation& collate) {
+int CompareCells(int column, std::string_view a, std::string_view b, const TextCollation& collate) {
   switch (column) {
-    case ColNumber: return CompareNumbers(a, b, collate);
-    case ColRemoteAddress: return CompareAddresses(a, b, collate);
+    case ColNumber:
+      return CompareNumbers(a, b, collate);
+    case ColRemoteAddress:
+      return CompareAddresses(a, b, collate);
     case ColOpened:
-    case ColExpiry: return CompareDates(a, b, collate);
-    default: return collate(a, b);
+    case ColExpiry:
+      return CompareDates(a, b, collate);
+    default:
+      return collate(a, b);
   }
 }
 

@@ -1,8 +1,8 @@
+#include "portal/machine_order.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "portal/machine_order.h"
 
 namespace qx {
 namespace {
@@ -41,10 +41,9 @@ TEST(MachineOrder, ColumnsCompareAsNumbersAddressesDatesOrText) {
 }
 
 TEST(MachineOrder, StableSortBothWaysAndPageOrderBack) {
-  const std::vector<MachineRow> rows = {Row("1", "10.0.0.2:1", "2027-01-03 00:00:00"),
-                                        Row("2", "10.0.0.10:1", "2027-01-01 00:00:00"),
-                                        Row("3", "10.0.0.2:1", "x"),
-                                        Row("4", "10.0.0.1:5", "2027-01-02 00:00:00")};
+  const std::vector<MachineRow> rows = {
+      Row("1", "10.0.0.2:1", "2027-01-03 00:00:00"), Row("2", "10.0.0.10:1", "2027-01-01 00:00:00"),
+      Row("3", "10.0.0.2:1", "x"), Row("4", "10.0.0.1:5", "2027-01-02 00:00:00")};
   EXPECT_EQ(SortedOrder(rows, ColExpiry, false, Bytes), (std::vector<int>{1, 3, 0, 2}));
   EXPECT_EQ(SortedOrder(rows, ColExpiry, true, Bytes), (std::vector<int>{2, 0, 3, 1}));
   EXPECT_EQ(SortedOrder(rows, ColRemoteAddress, false, Bytes), (std::vector<int>{3, 0, 2, 1}));

@@ -105,6 +105,8 @@ void PortalTest::SetUp() {
   ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
   portal.Reset();
   RemoveDataDir();
+  // No window placement stored by an earlier test.
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QARVEX\\Terminal");
 }
 
 void DemoPortal::Reset() const { HttpGet(url + "/__admin/reset"); }

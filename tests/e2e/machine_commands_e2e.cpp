@@ -7,8 +7,10 @@
 #include <commctrl.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/commands.h"
@@ -96,7 +98,7 @@ class MachineCommandsTest : public PortalTest {
   HWND OpenMain(const std::string& beforeLogin = {}, const std::vector<std::wstring>& env = {}) {
     if (!beforeLogin.empty()) portal.Set(beforeLogin);
     program = std::make_unique<Program>(portal, env);
-    HWND login = program->WaitWindowClass(kLoginClass);
+    HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
@@ -561,6 +563,175 @@ TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLat
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   ASSERT_TRUE(program->WaitExit(20000));
   EXPECT_FALSE(FileExists(folder + L".._.._x.rdp"));
+}
+
+// --- the list: sorting, expiry colours, keys, a window that grows ---
+
+void LeftClickAt(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+void ChordKey(WORD modifier, WORD vk) {
+  INPUT in[4] = {};
+  for (INPUT& i : in) i.type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[3].ki.wVk = modifier;
+  in[1].ki.wVk = in[2].ki.wVk = vk;
+  in[2].ki.dwFlags = in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, in, sizeof(INPUT));
+}
+
+// Clicks the title of column `column` in the list's header, as a separate
+// click (not the second half of a double-click).
+void ClickColumnTitle(HWND list, int column) {
+  static ULONGLONG last = 0;
+  const ULONGLONG free = last + GetDoubleClickTime() + 100;
+  WaitFor([&] { return GetTickCount64() >= free; }, 5000);
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  RECT r;
+  GetWindowRect(header, &r);
+  int x = r.left;
+  for (int c = 0; c < column; ++c)
+    x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+  LeftClickAt({x + static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)) / 2,
+               (r.top + r.bottom) / 2});
+  last = GetTickCount64();
+}
+
+std::vector<std::wstring> Column(const std::vector<Row>& rows, int c) {
+  std::vector<std::wstring> v;
+  for (const Row& r : rows) v.push_back(r[c]);
+  return v;
+}
+
+// The running numbers of `rows` stably sorted by `less`.
+template <class Less>
+std::vector<std::wstring> NumbersSortedBy(std::vector<Row> rows, Less less) {
+  std::stable_sort(rows.begin(), rows.end(), less);
+  return Column(rows, 0);
+}
+
+// IPv4 host by its numbers, then the port as a number.
+std::tuple<unsigned, unsigned, unsigned, unsigned, unsigned> AddressKey(const std::wstring& a) {
+  unsigned p[5] = {};
+  swscanf(a.c_str(), L"%u.%u.%u.%u:%u", &p[0], &p[1], &p[2], &p[3], &p[4]);
+  return {p[0], p[1], p[2], p[3], p[4]};
+}
+
+bool HasPixel(POINT from, int width, COLORREF colour) {
+  HDC screen = GetDC(nullptr);
+  bool found = false;
+  for (int dy = -5; dy <= 5 && !found; ++dy)
+    for (int x = from.x; x < from.x + width && !found; ++x)
+      found = GetPixel(screen, x, from.y + dy) == colour;
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+constexpr wchar_t kPlacementKey[] = L"Software\\QARVEX\\Terminal";
+
+TEST_F(MachineCommandsTest, SortColoursKeysAndAWindowThatGrows) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+  ASSERT_TRUE(OpenMain("expiry_soon=1"));
+  std::vector<Row> expected = ParseJsonRows(HttpGet(portal.url + "/__admin/machines"));
+  for (size_t i = 0; i < expected.size(); ++i)
+    expected[i].insert(expected[i].begin(), std::to_wstring(i + 1));
+  const auto byExpiry = [](const Row& a, const Row& b) { return a[10] < b[10]; };
+  const auto byAddress = [](const Row& a, const Row& b) {
+    return AddressKey(a[4]) < AddressKey(b[4]);
+  };
+  SetForegroundWindow(main);
+
+  // 到期时间 both ways, 远程IP, then 序号 back to page order.
+  ClickColumnTitle(list, 10);
+  const std::vector<std::wstring> ascending = NumbersSortedBy(expected, byExpiry);
+  EXPECT_TRUE(WaitFor([&] { return Column(Rows(), 0) == ascending; }, 10000));
+  ClickColumnTitle(list, 10);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return Column(Rows(), 0) == NumbersSortedBy(expected, [&](const Row& a, const Row& b) {
+                 return byExpiry(b, a);
+               });
+      },
+      10000));
+  ClickColumnTitle(list, 4);
+  EXPECT_TRUE(
+      WaitFor([&] { return Column(Rows(), 0) == NumbersSortedBy(expected, byAddress); }, 10000));
+  ClickColumnTitle(list, 0);
+  EXPECT_TRUE(WaitFor([&] { return Column(Rows(), 0) == Column(expected, 0); }, 10000));
+  ClickColumnTitle(list, 10);
+  ASSERT_TRUE(WaitFor([&] { return Column(Rows(), 0) == ascending; }, 10000));
+
+  // Expiry colours: past grey, 2 days red, 5 days orange (nothing selected yet).
+  const std::vector<Row> shown = Rows();
+  auto lineOf = [&](const wchar_t* id) {
+    for (size_t i = 0; i < shown.size(); ++i)
+      if (shown[i][1] == id) return static_cast<int>(i);
+    return -1;
+  };
+  const std::pair<const wchar_t*, COLORREF> marks[] = {{L"QX000001", RGB(128, 128, 128)},
+                                                       {L"QX000002", RGB(220, 0, 0)},
+                                                       {L"QX000003", RGB(230, 120, 0)}};
+  for (const auto& [id, colour] : marks) {
+    POINT centre;
+    ASSERT_TRUE(ListLineCentre(list, lineOf(id), centre));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return HasPixel({centre.x - 20, centre.y}, 600, colour);
+        },
+        5000))
+        << WideToUtf8(id);
+  }
+
+  // A command acts on the line the user chose, wherever the sort put it.
+  SelectListLine(list, 5);
+  Run(CmdCopySystemPassword);
+  EXPECT_EQ(ReadClipboard().wide, shown[5][6]);
+  // Ctrl+C on the list copies the line's remote address (a click gives the
+  // list the keyboard focus).
+  POINT line5;
+  ASSERT_TRUE(ListLineCentre(list, 5, line5));
+  LeftClickAt(line5);
+  ASSERT_TRUE(WaitFor([&] { return ListSelectedIndex(list) == 5; }, 5000));
+  ChordKey(VK_CONTROL, 'C');
+  EXPECT_TRUE(WaitFor([&] { return ReadClipboard().wide == shown[5][4]; }, 5000));
+  // F5 reloads; the order stays.
+  const size_t before = Requests("//user/cloud/menu/outstart");
+  PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
+  EXPECT_TRUE(WaitFor([&] { return Requests("//user/cloud/menu/outstart") == before + 1; }, 10000));
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(Column(Rows(), 0), ascending);
+  // Enter on a line connects: the connection file appears beside the program.
+  POINT line0;
+  ASSERT_TRUE(ListLineCentre(list, 0, line0));
+  LeftClickAt(line0);
+  ASSERT_TRUE(WaitFor([&] { return ListSelectedIndex(list) == 0; }, 5000));
+  std::wstring exe = Utf8ToWide(getenv("QARVEX_EXE"));
+  for (wchar_t& c : exe) c = c == L'/' ? L'\\' : c;
+  const std::wstring rdp = exe.substr(0, exe.find_last_of(L'\\') + 1) + Rows()[0][1] + L".rdp";
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(WaitFor([&] { return FileExists(rdp); }, 10000)) << WideToUtf8(rdp);
+
+  // The window grows; the list takes the room; the size comes back next time.
+  SetWindowPos(main, nullptr, 10, 10, 1600, 900, SWP_NOZORDER);
+  RECT client, listRect;
+  GetClientRect(main, &client);
+  GetWindowRect(list, &listRect);
+  EXPECT_EQ(listRect.right - listRect.left, client.right);
+  RECT grown;
+  GetWindowRect(main, &grown);
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(program->WaitExit(20000));
+  ASSERT_TRUE(OpenMain());
+  RECT again;
+  GetWindowRect(main, &again);
+  EXPECT_EQ(again.right - again.left, grown.right - grown.left);
+  EXPECT_EQ(again.bottom - again.top, grown.bottom - grown.top);
+  RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
 }
 
 }  // namespace

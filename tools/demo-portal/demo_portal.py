@@ -117,6 +117,20 @@ def with_ssh_machine(rows, spec):
             for row in rows]
 
 
+def with_expiry_soon(rows, on):
+    """The rows with the expiry_soon option applied: machines QX000001,
+    QX000002 and QX000003 expire one day ago, in two days and in five days
+    (the portal's local time)."""
+    if not on:
+        return rows
+    now = datetime.datetime.now().replace(microsecond=0)
+    soon = {"QX000001": now - datetime.timedelta(days=1),
+            "QX000002": now + datetime.timedelta(days=2),
+            "QX000003": now + datetime.timedelta(days=5)}
+    return [row[:9] + [soon[row[0]].strftime("%Y-%m-%d %H:%M:%S")] + row[10:]
+            if row[0] in soon else row for row in rows]
+
+
 def render_block(row, menu, state):
     (bid, remark, line, address, account, password, bb_account, bb_password,
      opened, expiry, _, vpsid) = row
@@ -155,7 +169,8 @@ class Portal:
                     "expired": bool, "refuse": bool, "machines": int,
                     "notice_charset": str, "notice": str, "login_notice": str,
                     "announcement": str, "balance": str, "remember": bool,
-                    "ssh_machine": str, "op_reply": str, "hostile_row": bool}
+                    "ssh_machine": str, "op_reply": str, "hostile_row": bool,
+                    "expiry_soon": bool}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -189,7 +204,7 @@ class Portal:
             raise ValueError("notice_charset is utf-8 or gbk")
         with self.lock:
             self.options[key] = value
-            if key == "hostile_row":
+            if key in ("hostile_row", "expiry_soon"):
                 self.generation += 1
                 self.sections.clear()
 
@@ -259,7 +274,9 @@ class Portal:
         if text is None:
             menu = LIST_MENUS[page]
             blocks = [render_block(row, menu, self.states.get(row[11], row[10]))
-                      for row in with_ssh_machine(page_rows(total, page, page_size, hostile_first), ssh)]
+                      for row in with_expiry_soon(
+                          with_ssh_machine(page_rows(total, page, page_size, hostile_first), ssh),
+                          self.opt("expiry_soon"))]
             text = ('<div class="t-total">共 <!--统计数量！---><span class="num" >[%d]</span> 台</div>\n'
                     % page_split(total)[page]) + "\n".join(blocks)
             with self.lock:
@@ -598,8 +615,9 @@ class Handler(BaseHTTPRequestHandler):
             # one JSON array of twelve fields per line, in page order.
             with portal.lock:
                 states = dict(portal.states)
-            rows = with_ssh_machine(dump_machines(portal.opt("machines"), portal.opt("hostile_row")),
-                                    portal.opt("ssh_machine"))
+            rows = with_expiry_soon(
+                with_ssh_machine(dump_machines(portal.opt("machines"), portal.opt("hostile_row")),
+                                 portal.opt("ssh_machine")), portal.opt("expiry_soon"))
             body = "".join(json_text(row[:10] + [states.get(row[11], row[10]), row[11]]) + "\n"
                            for row in rows)
             return self.send(200, body, "text/plain; charset=utf-8")
@@ -673,7 +691,8 @@ def main(argv=None):
                "refuse": args.refuse, "machines": args.machines,
                "notice_charset": args.notice_charset, "notice": args.notice,
                "login_notice": args.login_notice, "announcement": args.announcement,
-               "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False}
+               "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
+               "expiry_soon": False}
     server = make_server(Portal(options, accounts, args.log), args.host, args.port)
     print("LISTENING %d" % server.server_address[1], flush=True)
     try:
