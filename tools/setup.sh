@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on a Debian 12 machine (run as root),
-# and prepares the private Wine prefix the tests and the demo use.
+# Installs what the build and the tests need on a Debian 12 machine (apt-get as
+# root, or through sudo for a user), and prepares the private Wine prefix the tests and the demo use.
 # A second run only checks and skips what is already there.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,9 +14,16 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  as_root=()
+  if ((EUID != 0)); then
+    if ! command -v sudo >/dev/null; then
+      echo "error: installing needs root: run this as root, or install sudo" >&2
+      exit 1
+    fi
+    as_root=(sudo)
+  fi
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # Wine: one private 64-bit prefix for the project, made quietly once.
