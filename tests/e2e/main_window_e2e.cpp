@@ -1,8 +1,9 @@
 // The main window, driven as a user would, against the demo portal: the
 // member summary, the machine list, search, reload, menus and the end.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// Needs windows.h first.
+#include <commctrl.h>
 
 #include <functional>
 #include <memory>
