@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace e2e {
@@ -38,10 +39,9 @@ std::string HttpGet(const std::string& url) {
   std::string body;
   HINTERNET net = InternetOpenA("qarvex-e2e", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   if (!net) return body;
-  HINTERNET req = InternetOpenUrlA(net, url.c_str(), nullptr, 0,
-                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                       INTERNET_FLAG_NO_COOKIES,
-                                   0);
+  HINTERNET req = InternetOpenUrlA(
+      net, url.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES, 0);
   if (req) {
     char buf[8192];
     DWORD got = 0;
@@ -70,11 +70,21 @@ std::string JsonString(const std::string& json, const std::string& key) {
     }
     char e = json[++p];
     switch (e) {
-      case 'n': out += L'\n'; break;
-      case 'r': out += L'\r'; break;
-      case 't': out += L'\t'; break;
-      case 'u': out += static_cast<wchar_t>(std::strtoul(json.substr(p + 1, 4).c_str(), nullptr, 16)); p += 4; break;
-      default: out += static_cast<wchar_t>(e);
+      case 'n':
+        out += L'\n';
+        break;
+      case 'r':
+        out += L'\r';
+        break;
+      case 't':
+        out += L'\t';
+        break;
+      case 'u':
+        out += static_cast<wchar_t>(std::strtoul(json.substr(p + 1, 4).c_str(), nullptr, 16));
+        p += 4;
+        break;
+      default:
+        out += static_cast<wchar_t>(e);
     }
   }
   return WideToUtf8(out);
@@ -263,6 +273,67 @@ HWND Program::WaitMessageBox(DWORD timeoutMs) const {
   return h;
 }
 
+StallProbe::StallProbe(DWORD pid, DWORD intervalMs)
+    : pid_(pid), intervalMs_(intervalMs), thread_([this] { Run(); }) {}
+
+StallProbe::~StallProbe() {
+  stop_ = true;
+  thread_.join();
+}
+
+StallProbe::Worst StallProbe::Take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Worst w = worst_;
+  worst_ = {};
+  return w;
+}
+
+void StallProbe::Run() {
+  struct Ctx {
+    DWORD pid;
+    std::vector<HWND> windows;
+  };
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  while (!stop_) {
+    Ctx ctx{pid_, {}};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+          auto* c = reinterpret_cast<Ctx*>(lp);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(h, &pid);
+          wchar_t cls[64] = {};
+          GetClassNameW(h, cls, 64);
+          if (pid == c->pid &&
+              (std::wstring(cls) == kLoginClass || std::wstring(cls) == kMainClass))
+            c->windows.push_back(h);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    for (HWND h : ctx.windows) {
+      LARGE_INTEGER t0, t1;
+      QueryPerformanceCounter(&t0);
+      DWORD_PTR result = 0;
+      const bool answered = SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+      QueryPerformanceCounter(&t1);
+      if (!answered && !IsWindow(h)) continue;  // gone meanwhile: nothing to answer
+      const double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) /
+                        static_cast<double>(frequency.QuadPart);
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++worst_.probes;
+      if (ms > worst_.ms) {
+        wchar_t cls[64] = {};
+        GetClassNameW(h, cls, 64);
+        char when[32];
+        std::snprintf(when, sizeof when, " at %.2f s", (GetTickCount64() - start_) / 1000.0);
+        worst_.ms = ms;
+        worst_.where = WideToUtf8(cls) + when;
+      }
+    }
+    Sleep(intervalMs_);
+  }
+}
+
 std::wstring Text(HWND hwnd) {
   DWORD_PTR len = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &len)) return {};
@@ -303,8 +374,10 @@ void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void PressDialogButton(HWND box, int id) {
   HWND b = GetDlgItem(box, id);
-  if (b) PostMessageW(b, BM_CLICK, 0, 0);
-  else PostMessageW(box, WM_COMMAND, id, 0);
+  if (b)
+    PostMessageW(b, BM_CLICK, 0, 0);
+  else
+    PostMessageW(box, WM_COMMAND, id, 0);
 }
 
 bool Enabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }

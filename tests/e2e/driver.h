@@ -2,12 +2,14 @@
 // clicks, reads and answers message boxes; talks to the demo portal.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace e2e {
@@ -72,6 +74,34 @@ class Program {
 
  private:
   PROCESS_INFORMATION pi_{};
+};
+
+// How promptly the program's window thread answers: from a thread of its own,
+// every `intervalMs`, sends WM_NULL to each of the program's login and main
+// windows and keeps the longest round trip (an unanswered probe counts as
+// its 5 s timeout).
+class StallProbe {
+ public:
+  StallProbe(DWORD pid, DWORD intervalMs);
+  ~StallProbe();
+  StallProbe(const StallProbe&) = delete;
+  StallProbe& operator=(const StallProbe&) = delete;
+  struct Worst {
+    double ms = 0;  // the longest round trip
+    int probes = 0;
+    std::string where;  // the window's class and when, for failure messages
+  };
+  // The worst since the last call (or the start), and starts over.
+  Worst Take();
+
+ private:
+  void Run();
+  const DWORD pid_, intervalMs_;
+  const ULONGLONG start_ = GetTickCount64();
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  Worst worst_;
+  std::thread thread_;
 };
 
 std::wstring Text(HWND hwnd);
