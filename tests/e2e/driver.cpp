@@ -90,10 +90,20 @@ std::string JsonString(const std::string& json, const std::string& key) {
   return WideToUtf8(out);
 }
 
+// An environment variable of the process as it is now (set by CTest or by
+// SetEnvironmentVariable), empty when unset.
+static std::wstring Environment(const wchar_t* name) {
+  DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring value(n, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), n));
+  return value;
+}
+
 DemoPortal DemoPortal::FromFixture() {
   DemoPortal d;
-  const char* file = std::getenv("QARVEX_DEMO_PORT_FILE");
-  std::string port = file ? ReadFileBytes(Utf8ToWide(file)) : "";
+  const std::wstring file = Environment(L"QARVEX_DEMO_PORT_FILE");
+  std::string port = file.empty() ? "" : ReadFileBytes(file);
   while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
   d.url = "http://127.0.0.1:" + port;
   return d;
@@ -163,8 +173,8 @@ Program::Program(const DemoPortal& portal, const std::vector<std::wstring>& extr
     size_t eq = kv.find(L'=');
     SetEnvironmentVariableW(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str());
   }
-  const char* exe = std::getenv("QARVEX_EXE");
-  std::wstring cmd = L"\"" + Utf8ToWide(exe ? exe : "qarvex.exe") + L"\"";
+  const std::wstring exe = Environment(L"QARVEX_EXE");
+  std::wstring cmd = L"\"" + (exe.empty() ? L"qarvex.exe" : exe) + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);

@@ -57,6 +57,7 @@ class Program {
   explicit Program(const DemoPortal& portal, const std::vector<std::wstring>& extraEnv = {});
   ~Program();
   DWORD pid() const { return pi_.dwProcessId; }
+  HANDLE process() const { return pi_.hProcess; }
   bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
   bool Running() const;
 
