@@ -91,19 +91,19 @@ TEST_F(SlowPortalTest, WindowsAnswerRepaintAndOpenTheTrayMenuWhileRequestsTakeTh
   // 刷新, while the member summary is on its way.
   PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
   ASSERT_TRUE(WaitFor([&] { return Requests("//user/members") == 2; }, 30000));
-  EXPECT_TRUE(Repaints(main)) << "no repaint during 刷新";
-  EXPECT_TRUE(TrayMenuOpens(program, main)) << "no tray menu during 刷新";
+  EXPECT_TRUE(Repaints(main)) << "no repaint during the refresh";
+  EXPECT_TRUE(TrayMenuOpens(program, main)) << "no tray menu during the refresh";
   ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 60000));
-  expectAnswered("刷新");
+  expectAnswered("refresh");
 
   // 退出 while a list page is on its way.
   PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
   ASSERT_TRUE(WaitFor([&] { return Requests("//user/cloud/menu/outstart") == 3; }, 30000));
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   DWORD code = 1;
-  EXPECT_TRUE(program.WaitExit(2000, &code)) << "still running 2 s after 退出";
+  EXPECT_TRUE(program.WaitExit(2000, &code)) << "still running 2 s after the tray menu's exit";
   EXPECT_EQ(code, 0u);
-  expectAnswered("reload ended by 退出");
+  expectAnswered("reload ended by exit");
 }
 
 }  // namespace
