@@ -264,23 +264,24 @@ TEST_F(MainWindowTest, WebPageCommandsOpenTheirPagesAndTheTrayIconRestoresOrOpen
   const std::string base = portal.url;
   HWND main = OpenMain({}, [&](HWND login) {
     opens(
-        "免费注册", [&] { PressLeftButton(GetDlgItem(login, IdLoginRegister)); },
+        "register label", [&] { PressLeftButton(GetDlgItem(login, IdLoginRegister)); },
         base + "//register");
     opens(
-        "找回密码", [&] { PressLeftButton(GetDlgItem(login, IdLoginRecover)); },
+        "password recovery label", [&] { PressLeftButton(GetDlgItem(login, IdLoginRecover)); },
         base + "//getPassword");
   });
   ASSERT_TRUE(main);
   opens(
-      "官网 button", [&] { Click(GetDlgItem(main, IdMainPortalButton)); }, base + "//");
+      "portal button", [&] { Click(GetDlgItem(main, IdMainPortalButton)); }, base + "//");
   opens(
       "contact picture", [&] { PressLeftButton(GetDlgItem(main, IdMainContactPicture)); },
       base + "/contact");
   opens(
-      "购买VPS", [&] { PostMessageW(main, WM_COMMAND, CmdBuyVps, 0); },
+      "buy-VPS menu item", [&] { PostMessageW(main, WM_COMMAND, CmdBuyVps, 0); },
       base + "//business/tarn/gxip.html");
   opens(
-      "联系客服", [&] { PostMessageW(main, WM_COMMAND, CmdContact, 0); }, base + "/contact");
+      "contact menu item", [&] { PostMessageW(main, WM_COMMAND, CmdContact, 0); },
+      base + "/contact");
 
   // Left click: the minimised window comes back, centred on the screen.
   SetWindowPos(main, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -304,7 +305,7 @@ TEST_F(MainWindowTest, WebPageCommandsOpenTheirPagesAndTheTrayIconRestoresOrOpen
   EXPECT_EQ(now.left, moved.left);
   EXPECT_EQ(now.top, moved.top);
   opens(
-      "tray menu 官网",
+      "tray menu website item",
       [&] {
         PressKey(VK_DOWN);  // 打开
         PressKey(VK_DOWN);  // 官网
