@@ -38,10 +38,12 @@ mv "$reg.new" "$reg"
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   echo "setup: creating Wine prefix $WINEPREFIX"
   wine wineboot -i >/dev/null 2>&1 </dev/null || true
-  wineserver -w || true
+  timeout 300 wineserver -w || true
 else
   echo "setup: updating the settings of Wine prefix $WINEPREFIX"
 fi
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 </dev/null || true
-wineserver -w || true
+# Wine writes the registry out when its server ends (a server kept running by
+# an earlier run would make this wait forever: the settings are live anyway).
+timeout 120 wineserver -w || true
 echo "$digest" >"$stamp"
