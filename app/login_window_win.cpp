@@ -1,17 +1,18 @@
 // LoginWindow: saved credentials, the session probe, the version check and
 // the login itself.
-#include "app/win_util.h"  // windows.h first
-
+#include <windows.h>
+// The other Windows headers need windows.h first.
 #include <commctrl.h>
 
 #include "app/commands.h"
 #include "app/config.h"
+#include "app/flow_runner_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
 #include "app/windows.h"
 #include "portal/credentials.h"
-#include "portal/login.h"
-#include "portal/version_check.h"
+#include "portal/login_flow_win.h"
+#include "portal/version_check_flow_win.h"
 #include "web/codepage.h"
 
 namespace qx {
@@ -28,14 +29,16 @@ struct LoginWindow {
   TrayIcon tray;
   Text loginNotice;
   bool loggingIn = false;
+  FlowOwner flows;
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void OnCreate();
   void CreateControls();
-  bool RunVersionCheck();
+  void OnVersionChecked(const NoticeInfo& notice);
   void FillCredentials();
-  void ProbeAndShowHint();
+  void ShowProbe(const ProbeResult& probe);
   void OnLogin();
+  void OnLoginReply(const Text& reply);
   void OnOneClick();
   HBRUSH OnLabelColour(HDC dc, HWND label);
 };
@@ -43,7 +46,8 @@ struct LoginWindow {
 LoginWindow* g_login = nullptr;
 
 void LoginWindow::CreateControls() {
-  status = CreateChild(hwnd, L"STATIC", "", SS_LEFT, 0, 8, 336, 24, IdLoginStatus);
+  // The status line shows the portal's texts: "&" is a character, not a prefix.
+  status = CreateChild(hwnd, L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 8, 336, 24, IdLoginStatus);
   CreateChild(hwnd, L"STATIC", "用户名:", SS_LEFT, 32, 40, 56, 32, IdLoginUserLabel);
   user = CreateChild(hwnd, L"EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP, 88, 40, 168, 32, IdLoginUser,
                      WS_EX_CLIENTEDGE);
@@ -59,41 +63,48 @@ void LoginWindow::CreateControls() {
                                80, 40, IdOneClickButton);
 }
 
+// The window shows at once with the saved credentials; its buttons stay
+// disabled until the version check and the session probe (on workers) have
+// answered, so what the user types is never overwritten.
 void LoginWindow::OnCreate() {
   CreateControls();
+  EnableWindow(loginButton, FALSE);
+  EnableWindow(oneClickButton, FALSE);
   CreateFolderGbk(kDataDir);
   tray.Place(hwnd);
-  if (!RunVersionCheck()) return;  // the process has ended
+  FillCredentials();
+  RunFlow(
+      Lane::OtherHost, flows, [url = NoticePageUrl()] { return FetchNotice(url); },
+      [this](NoticeInfo& notice) { OnVersionChecked(notice); });
+}
+
+void LoginWindow::OnVersionChecked(const NoticeInfo& notice) {
+  loginNotice = notice.loginNotice;
+  VersionDecision d = DecideVersion(notice, kOwnVersion);
+  if (d.promptAndEnd) {
+    int answer = MessageBoxGbk(d.message, "系统提示：", MB_YESNO);
+    if (answer == IDYES) ShellOpen(d.linkToOpen);
+    tray.Remove();
+    ExitProcess(0);
+  }
   // The grey hint stays while the box is empty, even with the focus.
   Bytes cue = TextToWide("会员名/邮箱/手机号", kGbk);
   SendMessageW(user, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.data()));
-  FillCredentials();
-  ProbeAndShowHint();
-}
-
-bool LoginWindow::RunVersionCheck() {
-  NoticeInfo notice = FetchNotice(NoticePageUrl());
-  loginNotice = notice.loginNotice;
-  VersionDecision d = DecideVersion(notice, kOwnVersion);
-  if (!d.promptAndEnd) return true;
-  int answer = MessageBoxGbk(d.message, "系统提示：", MB_YESNO);
-  if (answer == IDYES) ShellOpen(notice.downloadLink);
-  tray.Remove();
-  ExitProcess(0);
-  return false;
+  RunFlow(
+      Lane::Portal, flows, [base = PortalBaseUrl()] { return ProbeSession(base); },
+      [this](ProbeResult& probe) { ShowProbe(probe); });
 }
 
 void LoginWindow::FillCredentials() {
   Bytes file;
-  Text path = Text(kDataDir) + "config.ini";
-  ReadWholeFile(path, file);
+  ReadWholeFile(Text(kDataDir) + "config.ini", file, 64 * 1024);
   Credentials c = ParseCredentialsFile(file);
   SetWindowTextGbk(user, c.user);
   SetWindowTextGbk(password, c.password);
 }
 
-void LoginWindow::ProbeAndShowHint() {
-  ProbeResult probe = ProbeSession(PortalBaseUrl());
+void LoginWindow::ShowProbe(const ProbeResult& probe) {
+  EnableWindow(loginButton, TRUE);
   if (probe.live()) {
     SetWindowTextGbk(status, OneClickHint(probe.memberName));
     EnableWindow(oneClickButton, TRUE);
@@ -106,25 +117,33 @@ void LoginWindow::ProbeAndShowHint() {
 void LoginWindow::OnLogin() {
   if (loggingIn || !IsWindowEnabled(loginButton)) return;
   loggingIn = true;
-  const Text name = GetWindowTextGbk(user), pass = GetWindowTextGbk(password);
+  // config.ini keeps the GBK text; the portal gets the boxes' own text in UTF-8.
   const Text path = Text(kDataDir) + "config.ini";
   DeleteFileGbk(path);
-  WriteWholeFile(path, CredentialsFileText(name, pass));
+  WriteWholeFile(path, CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
+  const Text name = WindowTextUtf8(user), pass = WindowTextUtf8(password);
 
-  const Text base = PortalBaseUrl();
-  Logout(base);
   EnableWindow(loginButton, FALSE);
   SetWindowTextGbk(loginButton, "正在登录");
-  Text reply = PostLogin(base, name, pass);
-  ResponsiveWait(2000);
-  if (!hwnd) return;  // the window was closed while we waited
-  reply = Utf8ToAnsi(reply);
+  RunFlow(
+      Lane::Portal, flows,
+      [base = PortalBaseUrl(), name, pass] {
+        Logout(base);
+        return PostLogin(base, name, pass);
+      },
+      // The portal wants a moment after the post before the session is used.
+      [this](Text& reply) {
+        RunLater(flows, 2000, [this, reply = std::move(reply)] { OnLoginReply(reply); });
+      });
+}
+
+void LoginWindow::OnLoginReply(const Text& reply) {
   if (LoginSucceeded(reply)) {
     OpenMainWindow();  // closes this window
     return;
   }
   MessageBoxGbk(reply, "信息：");
-  if (!hwnd) return;
+  if (!hwnd) return;  // closed while the box was up
   SetWindowTextGbk(loginButton, "登录");
   EnableWindow(loginButton, TRUE);
   loggingIn = false;
@@ -152,8 +171,12 @@ LRESULT LoginWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case IDOK:  // Enter in either box
-        case IdLoginButton: OnLogin(); return 0;
-        case IdOneClickButton: OnOneClick(); return 0;
+        case IdLoginButton:
+          OnLogin();
+          return 0;
+        case IdOneClickButton:
+          OnOneClick();
+          return 0;
         case IdLoginRegister:
           if (HIWORD(wp) == STN_CLICKED) ShellOpen(PortalBaseUrl() + "//register");
           return 0;
@@ -163,8 +186,8 @@ LRESULT LoginWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_CTLCOLORSTATIC:
-      return reinterpret_cast<LRESULT>(OnLabelColour(reinterpret_cast<HDC>(wp),
-                                                     reinterpret_cast<HWND>(lp)));
+      return reinterpret_cast<LRESULT>(
+          OnLabelColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
     case WM_SETCURSOR:
       if (int id = GetDlgCtrlID(reinterpret_cast<HWND>(wp));
           id == IdLoginRegister || id == IdLoginRecover) {
@@ -175,6 +198,7 @@ LRESULT LoginWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kTrayMessage:
       return 0;  // the login window's icon only marks the running program
     case WM_DESTROY:
+      flows.Revoke();  // what still runs for this window is dropped
       tray.Remove();
       if (!MainWindowHandle()) PostQuitMessage(0);
       return 0;

@@ -1,14 +1,44 @@
 // Start-up: the login window first; the program ends with its last window.
 #include <windows.h>
+// The other Windows headers need windows.h first.
 #include <commctrl.h>
 
+#include <string>
+
+#include "app/flow_runner_win.h"
 #include "app/windows.h"
+#include "web/handles_win.h"
+#include "web/timing.h"
+
+namespace {
+
+// QARVEX_TIMING_LOG names a file that gets one line per flow step timing.
+void StartTimingLog() {
+  const DWORD n = GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", nullptr, 0);
+  if (n <= 1) return;
+  std::wstring path(n, L'\0');
+  path.resize(GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", path.data(), n));
+  qx::SetTimingSink([path](std::string_view line) {
+    qx::UniqueHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return;
+    std::string text(line);
+    text += "\r\n";
+    DWORD written = 0;
+    WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  });
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
+  StartTimingLog();
   qx::RegisterLoginWindow();
   qx::RegisterMainWindow();
+  qx::StartFlowRunner();
   if (!qx::OpenLoginWindow()) return 1;
 
   MSG msg;
@@ -18,5 +48,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return static_cast<int>(msg.wParam);
+  // A request still stalling on a slow line must not hold up the end.
+  const UINT code = static_cast<UINT>(msg.wParam);
+  if (!qx::StopFlowRunner(500)) TerminateProcess(GetCurrentProcess(), code);
+  return static_cast<int>(code);
 }

@@ -1,29 +1,32 @@
 // MainWindow: the member summary, the notice line and the list of machines,
 // the tray icon and the two popup menus.
 #include <windows.h>
+// The other Windows headers need windows.h first.
 #include <commctrl.h>
 #include <objidl.h>
 #include <shlwapi.h>
 // GDI+ (flat API) decodes the embedded contact picture.
 #include <gdiplus.h>
 
-#include <chrono>
-#include <memory>
-#include <type_traits>
-#include <cstdio>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/config.h"
+#include "app/flow_runner_win.h"
+#include "app/machine_commands_win.h"
 #include "app/menus_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
 #include "app/windows.h"
-#include "portal/machine_list.h"
+#include "portal/machine_list_flow_win.h"
 #include "portal/version_check.h"
-#include "web/fetch_page.h"
-#include "web/pump.h"
+#include "portal/version_check_flow_win.h"
+#include "remote/putty_image_win.h"
+#include "remote/ssh_launch_win.h"
+#include "web/handles_win.h"
+#include "web/timing.h"
 #include "web/url.h"
 
 namespace qx {
@@ -44,63 +47,32 @@ constexpr ListColumn kListColumns[kMachineColumnCount] = {
     {"到期时间", 130}, {"状态", 70},      {"vpsid", 0},
 };
 
-using Clock = std::chrono::steady_clock;
-double MsSince(Clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// Appends a line to the file named by QARVEX_TIMING_LOG, when set.
-void TimingLog(const std::string& line) {
-  DWORD n = GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", nullptr, 0);
-  if (n <= 1) return;
-  std::wstring path(n, L'\0');
-  path.resize(GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", path.data(), n));
-  UniqueHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return;
-  std::string text = line + "\r\n";
-  DWORD written = 0;
-  WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
-std::string FormatMs(const char* name, double ms) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, " %s=%.1f", name, ms);
-  return buf;
-}
-
-// Owns a GDI object.
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ h) const {
-    if (h) DeleteObject(h);
-  }
-};
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
-
 // The embedded PNG as a bitmap composed on `background`.
 UniqueBitmap LoadPngResource(int id, COLORREF background) {
   HMODULE module = GetModuleHandleW(nullptr);
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!res) return nullptr;
+  if (!res) return {};
   HGLOBAL loaded = LoadResource(module, res);
   const void* data = loaded ? LockResource(loaded) : nullptr;
   DWORD size = SizeofResource(module, res);
-  if (!data || !size) return nullptr;
+  if (!data || !size) return {};
 
   ULONG_PTR token = 0;
   Gdiplus::GdiplusStartupInput input;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return {};
   HBITMAP result = nullptr;
-  if (IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(data), size)) {
+  ComPtr<IStream> stream;
+  *stream.put() = SHCreateMemStream(static_cast<const BYTE*>(data), size);
+  if (stream) {
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromStream(stream, &bitmap) == Gdiplus::Ok) {
+    if (Gdiplus::DllExports::GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
       Gdiplus::ARGB argb = 0xFF000000u | (GetRValue(background) << 16) |
                            (GetGValue(background) << 8) | GetBValue(background);
       Gdiplus::DllExports::GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
       Gdiplus::DllExports::GdipDisposeImage(bitmap);
     }
-    stream->Release();
   }
+  stream.reset();
   Gdiplus::GdiplusShutdown(token);
   return UniqueBitmap(result);
 }
@@ -113,33 +85,38 @@ struct MainWindow {
   TrayIcon tray;
   UniqueBitmap contactBitmap;
   bool loading = false;  // a load runs: a second 刷新 is ignored until it ends
+  FlowOwner flows;
+  // The machines, in page order; the list is virtual and draws from here.
+  std::vector<MachineRow> rows;
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void RunCreationSequence();
   void RefreshMachineList();
-  // The summary and the list, applied to the labels and the list.
-  void LoadMemberSummaryIntoLabels();
-  void LoadMachineListIntoList();
-  void AppendRows(const std::vector<MachineRow>& rows);
+  // The member summary, then the three list pages, on the portal's worker;
+  // each result is applied when it arrives.
+  void StartLoad(const char* what);
+  void ShowRows(std::vector<MachineRow> loaded);
+  void OnGetDispInfo(NMLVDISPINFOW& info) const;
   void ShowLoading(std::string_view text);
   void SetLabelText(HWND label, std::string_view text);
   void HideLoading();
 
   void OnCommand(int id, int code);
   void OnSearch();
-  void OnListNotify(const NMHDR& hdr);
+  void OnListNotify(NMHDR& hdr);
   void OnTray(LPARAM lp);
   void Restore();
   void OnAbout();
   HBRUSH OnLabelColour(HDC dc, HWND label);
 
-  int RowCount() const { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+  int RowCount() const { return static_cast<int>(rows.size()); }
   int SelectedIndex() const {
-    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         LVNI_SELECTED));
+    const int i = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return i < RowCount() ? i : -1;
   }
-  Text CellText(int row, int column) const;
+  const Text& CellText(int row, int column) const { return rows[static_cast<size_t>(row)][column]; }
 };
 
 MainWindow* g_main = nullptr;
@@ -161,8 +138,8 @@ void MainWindow::CreateControls() {
   CreateChild(hwnd, L"BUTTON", "官网", BS_PUSHBUTTON | WS_TABSTOP, 1059, 8, 40, 24,
               IdMainPortalButton);
 
-  contactPicture = CreateChild(hwnd, L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, 1104,
-                               8, 96, 24, IdMainContactPicture);
+  contactPicture = CreateChild(hwnd, L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, 1104, 8,
+                               96, 24, IdMainContactPicture);
   contactBitmap = LoadPngResource(kContactPictureId, GetSysColor(COLOR_BTNFACE));
   if (contactBitmap)
     SendMessageW(contactPicture, STM_SETIMAGE, IMAGE_BITMAP,
@@ -170,9 +147,12 @@ void MainWindow::CreateControls() {
   // A bitmap static sizes itself to its picture; keep the layout's box.
   SetWindowPos(contactPicture, nullptr, 1104, 8, 96, 24, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  list = CreateChild(hwnd, WC_LISTVIEWW, "",
-                     LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_CLIPSIBLINGS,
-                     0, 40, 1216, 456, IdMainList, WS_EX_CLIENTEDGE);
+  // A virtual list: it asks for the texts of the lines it shows, so filling
+  // it costs the same for 20 and 2,000 machines.
+  list = CreateChild(
+      hwnd, WC_LISTVIEWW, "",
+      LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_CLIPSIBLINGS,
+      0, 40, 1216, 456, IdMainList, WS_EX_CLIENTEDGE);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
                LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   for (int c = 0; c < kMachineColumnCount; ++c) {
@@ -185,11 +165,13 @@ void MainWindow::CreateControls() {
     SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
   }
 
-  loadingLabel = CreateChild(hwnd, L"STATIC", "", SS_CENTER | SS_CENTERIMAGE | WS_BORDER, 144, 88,
-                             864, 240, IdMainLoadingLabel);
+  loadingLabel =
+      CreateChild(hwnd, L"STATIC", "", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | WS_BORDER, 144,
+                  88, 864, 240, IdMainLoadingLabel);
   ShowWindow(loadingLabel, SW_HIDE);
 
-  // Below the client area: never seen; the joined list text passes through it.
+  // Below the client area, never seen: kept from the layout, the list text
+  // no longer passes through it.
   holder = CreateChild(hwnd, L"EDIT", "",
                        ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL, 16,
                        536, 48, 48, IdMainTextHolder);
@@ -216,134 +198,70 @@ void MainWindow::SetLabelText(HWND label, std::string_view text) {
 void MainWindow::HideLoading() { ShowWindow(loadingLabel, SW_HIDE); }
 
 // The creation sequence, run once the window is on the screen so that the
-// loading text shows while the pages load. Requests and the row cutting
-// process window messages, so the window can be gone after any step.
+// loading text shows while the pages load. The requests run on workers; their
+// results arrive as messages and are applied in the order the portal answered.
 void MainWindow::RunCreationSequence() {
-  const auto t0 = Clock::now();
   loading = true;
   CloseLoginWindow();
   WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
+  WritePuttyImage();
   ShowLoading("列表加载中,请稍后");
   tray.Place(hwnd);
-
-  const double setupMs = MsSince(t0);
-
-  auto t = Clock::now();
-  Text page = BytesToText(FetchPage(NoticePageUrl()));  // GBK as it comes
-  if (!hwnd) return;
-  SetLabelText(notice, NoticeLine(page));
-  const double noticeMs = MsSince(t);
-
-  t = Clock::now();
-  LoadMemberSummaryIntoLabels();
-  if (!hwnd) return;
-  const double summaryMs = MsSince(t);
-  LoadMachineListIntoList();
-  if (!hwnd) return;
-  HideLoading();
-  loading = false;
-  TimingLog("created" + FormatMs("setup_ms", setupMs) + FormatMs("notice_ms", noticeMs) +
-            FormatMs("summary_ms", summaryMs) + FormatMs("total_ms", MsSince(t0)) +
-            " rows=" + std::to_string(RowCount()));
+  // The notice page lives on another host: it loads beside the portal pages.
+  RunFlow(
+      Lane::OtherHost, flows, [url = NoticePageUrl()] { return FetchNoticeLine(url); },
+      [this](Text& line) { SetLabelText(notice, line); });
+  StartLoad("created");
 }
 
 void MainWindow::RefreshMachineList() {
   if (loading) return;  // the running load fills the list
   loading = true;
-  const auto t0 = Clock::now();
-  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  ShowRows({});
   ShowLoading("更新列表中请稍后！");
-  ResponsiveWait(1000);
-  if (!hwnd) return;
-  LoadMemberSummaryIntoLabels();
-  if (!hwnd) return;
-  LoadMachineListIntoList();
-  if (!hwnd) return;
-  HideLoading();
-  loading = false;
-  TimingLog("refreshed" + FormatMs("total_ms", MsSince(t0)) + " rows=" +
-            std::to_string(RowCount()));
+  RunLater(flows, 1000, [this] { StartLoad("refreshed"); });
 }
 
-void MainWindow::LoadMemberSummaryIntoLabels() {
-  MemberSummary m = LoadMemberSummary(PortalBaseUrl());
-  if (!hwnd) return;
-  SetLabelText(memberName, m.name);
-  SetLabelText(balance, m.balance);
+void MainWindow::StartLoad(const char* what) {
+  const Text base = PortalBaseUrl();
+  RunFlow(
+      Lane::Portal, flows, [base] { return LoadMemberSummary(base); },
+      [this](MemberSummary& m) {
+        SetLabelText(memberName, m.name);
+        SetLabelText(balance, m.balance);
+      });
+  RunFlow(
+      Lane::Portal, flows, [base] { return LoadMachineList(base); },
+      [this, what, timing = std::make_shared<TimingLine>(what)](MachineListLoad& load) {
+        SetLabelText(count, CountLabelText(load.countText));
+        ShowRows(std::move(load.rows));
+        HideLoading();
+        loading = false;
+        timing->Total();
+        timing->Add("rows", RowCount());
+        timing->Report();
+      });
 }
 
-void MainWindow::LoadMachineListIntoList() {
-  ListLoadTimings timings;
-  MachineListPages pages = LoadMachineList(PortalBaseUrl(), &timings);
-  if (!hwnd) return;
-  SetLabelText(count, CountLabelText(pages.countText));
-
-  auto t = Clock::now();
-  SetWindowTextGbk(holder, pages.joined);
-  const double holderSetMs = MsSince(t);
-  t = Clock::now();
-  const Text joined = GetWindowTextGbk(holder);
-  const double holderGetMs = MsSince(t);
-
-  t = Clock::now();
-  std::vector<MachineRow> rows = MachineRowsFromText(joined, [] { PumpMessages(); });
-  const double cutMs = MsSince(t);
-  if (!hwnd) return;
-
-  t = Clock::now();
-  AppendRows(rows);
-  const double fillMs = MsSince(t);
-  TimingLog("list" + FormatMs("requests_ms", timings.requestMs) +
-            FormatMs("convert_ms", timings.convertMs) + FormatMs("holder_set_ms", holderSetMs) +
-            FormatMs("holder_get_ms", holderGetMs) +
-            FormatMs("cut_ms", cutMs) + FormatMs("fill_ms", fillMs) +
-            " bytes=" + std::to_string(joined.size()) + " rows=" + std::to_string(rows.size()));
-}
-
-void MainWindow::AppendRows(const std::vector<MachineRow>& rows) {
-  if (rows.empty()) return;
-  const int base = RowCount();
-  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(list, LVM_SETITEMCOUNT, base + static_cast<int>(rows.size()),
-               LVSICF_NOINVALIDATEALL);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    std::wstring text = Wide(rows[i][0]);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = base + static_cast<int>(i);
-    item.pszText = text.data();
-    const int at = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0,
-                                                 reinterpret_cast<LPARAM>(&item)));
-    if (at < 0) continue;
-    for (int c = 1; c < kMachineColumnCount; ++c) {
-      if (rows[i][c].empty()) continue;
-      text = Wide(rows[i][c]);
-      LVITEMW sub{};
-      sub.iSubItem = c;
-      sub.pszText = text.data();
-      SendMessageW(list, LVM_SETITEMTEXTW, at, reinterpret_cast<LPARAM>(&sub));
-    }
-  }
-  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+void MainWindow::ShowRows(std::vector<MachineRow> loaded) {
+  rows = std::move(loaded);
+  SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
   InvalidateRect(list, nullptr, TRUE);
 }
 
-Text MainWindow::CellText(int row, int column) const {
-  // LVM_GETITEMTEXT answers with the length copied; grow until it fits.
-  std::wstring buf(256, L'\0');
-  for (;;) {
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buf.data();
-    item.cchTextMax = static_cast<int>(buf.size());
-    const auto n = static_cast<size_t>(
-        SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-    if (n + 1 < buf.size()) {
-      buf.resize(n);
-      return Narrow(buf);
-    }
-    buf.resize(buf.size() * 4);
+// The list asks for a cell's text (also for LVM_GETITEMTEXT from outside).
+void MainWindow::OnGetDispInfo(NMLVDISPINFOW& info) const {
+  LVITEMW& item = info.item;
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+  if (item.iItem < 0 || item.iItem >= RowCount() || item.iSubItem < 0 ||
+      item.iSubItem >= kMachineColumnCount) {
+    item.pszText[0] = L'\0';
+    return;
   }
+  const std::wstring text = Wide(CellText(item.iItem, item.iSubItem));
+  const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
+  std::copy_n(text.data(), n, item.pszText);
+  item.pszText[n] = L'\0';
 }
 
 void MainWindow::OnSearch() {
@@ -362,13 +280,17 @@ void MainWindow::OnSearch() {
   }
 }
 
-void MainWindow::OnListNotify(const NMHDR& hdr) {
+void MainWindow::OnListNotify(NMHDR& hdr) {
+  if (hdr.code == LVN_GETDISPINFOW) {
+    OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(&hdr));
+    return;
+  }
+  if (hdr.code == NM_DBLCLK) return ConnectSelectedMachine();
   if (hdr.code != NM_RCLICK) return;
   // Only a selected line gets the context menu.
   if (SelectedIndex() < 0) return;
-  UniqueMenu menu = BuildPopupMenu(ListMenuEntries(), [this](int command) {
-    return command == CmdRefresh && loading;
-  });
+  UniqueMenu menu = BuildPopupMenu(
+      ListMenuEntries(), [this](int command) { return command == CmdRefresh && loading; });
   PopupMenuAtCursor(hwnd, menu.get());
 }
 
@@ -404,19 +326,41 @@ void MainWindow::OnAbout() {
 
 void MainWindow::OnCommand(int id, int code) {
   if (id >= CmdConnect && !MenuCommandReady(id)) return;  // not built yet
+  if (RunMachineCommand(id)) return;
   switch (id) {
-    case IdMainSearchButton: OnSearch(); return;
-    case IdMainPortalButton: ShellOpen(PortalBaseUrl() + "//"); return;
+    case IdMainSearchButton:
+      OnSearch();
+      return;
+    case IdMainPortalButton:
+      ShellOpen(PortalBaseUrl() + "//");
+      return;
     case IdMainContactPicture:
       if (code == STN_CLICKED) ShellOpen(ContactUrl());
       return;
-    case CmdRefresh: RefreshMachineList(); return;
-    case CmdBuyVps: ShellOpen(PortalBaseUrl() + "//business/tarn/gxip.html"); return;
-    case CmdContact: ShellOpen(ContactUrl()); return;
-    case CmdAbout: OnAbout(); return;
-    case CmdTrayOpen: Restore(); return;
-    case CmdTrayWebsite: ShellOpen(WebsiteUrl()); return;
-    case CmdTrayExit: DestroyWindow(hwnd); return;
+    case CmdLinuxRemote:
+      RunLinuxRemote();
+      return;
+    case CmdRefresh:
+      RefreshMachineList();
+      return;
+    case CmdBuyVps:
+      ShellOpen(PortalBaseUrl() + "//business/tarn/gxip.html");
+      return;
+    case CmdContact:
+      ShellOpen(ContactUrl());
+      return;
+    case CmdAbout:
+      OnAbout();
+      return;
+    case CmdTrayOpen:
+      Restore();
+      return;
+    case CmdTrayWebsite:
+      ShellOpen(WebsiteUrl());
+      return;
+    case CmdTrayExit:
+      DestroyWindow(hwnd);
+      return;
   }
 }
 
@@ -441,7 +385,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnCommand(LOWORD(wp), HIWORD(wp));
       return 0;
     case WM_NOTIFY: {
-      const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+      auto* hdr = reinterpret_cast<NMHDR*>(lp);
       if (hdr->idFrom == IdMainList) OnListNotify(*hdr);
       break;
     }
@@ -459,6 +403,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnTray(lp);
       return 0;
     case WM_DESTROY:
+      flows.Revoke();  // what still runs for this window is dropped
       tray.Remove();
       PostQuitMessage(0);
       return 0;
@@ -485,6 +430,15 @@ HWND OpenMainWindow() {
 }
 
 HWND MainWindowHandle() { return g_main ? g_main->hwnd : nullptr; }
+
+const FlowOwner& MainWindowFlows() {
+  static FlowOwner none;
+  return g_main ? g_main->flows : none;
+}
+
+void RefreshMainList() {
+  if (g_main && g_main->hwnd) g_main->RefreshMachineList();
+}
 
 std::optional<Text> SelectedRowColumn(int n) {
   if (!g_main || !g_main->hwnd) return std::nullopt;

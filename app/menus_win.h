@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "web/handles_win.h"
 #include "web/text.h"
 
 namespace qx {
@@ -25,30 +26,6 @@ std::span<const MenuEntry> TrayMenuEntries();
 // True when the command is an item of either menu that is built; commands
 // that are not built do nothing even when they arrive as WM_COMMAND.
 bool MenuCommandReady(int command);
-
-// Owns a menu handle (and its submenus).
-class UniqueMenu {
- public:
-  explicit UniqueMenu(HMENU m = nullptr) : m_(m) {}
-  ~UniqueMenu() {
-    if (m_) DestroyMenu(m_);
-  }
-  UniqueMenu(UniqueMenu&& o) noexcept : m_(o.m_) { o.m_ = nullptr; }
-  UniqueMenu& operator=(UniqueMenu&& o) noexcept {
-    if (this != &o) {
-      if (m_) DestroyMenu(m_);
-      m_ = o.m_;
-      o.m_ = nullptr;
-    }
-    return *this;
-  }
-  UniqueMenu(const UniqueMenu&) = delete;
-  UniqueMenu& operator=(const UniqueMenu&) = delete;
-  HMENU get() const { return m_; }
-
- private:
-  HMENU m_;
-};
 
 // A popup menu from a table; `disabled` greys ready items for the moment
 // (e.g. 刷新 while a reload runs).

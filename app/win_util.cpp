@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include "web/pump.h"
-
 namespace qx {
 
 Text GetWindowTextGbk(HWND hwnd) {
@@ -15,7 +13,18 @@ Text GetWindowTextGbk(HWND hwnd) {
   return Narrow(buf);
 }
 
-void SetWindowTextGbk(HWND hwnd, std::string_view text) { SetWindowTextW(hwnd, Wide(text).c_str()); }
+Text WindowTextUtf8(HWND hwnd) {
+  const int n = GetWindowTextLengthW(hwnd);
+  if (n <= 0) return {};
+  std::wstring buf(static_cast<size_t>(n) + 1, L'\0');
+  buf.resize(static_cast<size_t>(std::max(GetWindowTextW(hwnd, buf.data(), n + 1), 0)));
+  return WideToMultiByte(kUtf8, std::string_view(reinterpret_cast<const char*>(buf.data()),
+                                                 buf.size() * sizeof(wchar_t)));
+}
+
+void SetWindowTextGbk(HWND hwnd, std::string_view text) {
+  SetWindowTextW(hwnd, Wide(text).c_str());
+}
 
 int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
   return MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
@@ -26,24 +35,15 @@ void ShellOpen(std::string_view target) {
   ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void ResponsiveWait(DWORD milliseconds) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  for (;;) {
-    PumpMessages();
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-  }
-}
-
-bool ReadWholeFile(std::string_view path, Bytes& out) {
+bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes) {
   out.clear();
   UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
   char buf[16384];
   DWORD got = 0;
-  while (ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+  while (out.size() < maxBytes && ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0)
+    out.append(buf, std::min<size_t>(got, maxBytes - out.size()));
   return true;
 }
 
@@ -73,14 +73,14 @@ HFONT UiFont() {
 }
 
 HICON ProgramIcon(int size) {
-  return static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_SHARED));
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                       size, size, LR_SHARED));
 }
 
-HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x,
-                 int y, int w, int h, int id, DWORD exStyle) {
-  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y,
-                           w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x, int y,
+                 int w, int h, int id, DWORD exStyle) {
+  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
+                           h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
   SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont()), FALSE);
   return c;

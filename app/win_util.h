@@ -1,28 +1,30 @@
 // Small Win32 helpers for the windows: GBK texts converted with code page 936
-// at every API call, RAII wrappers, waits and files.
+// at every API call, and files.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "web/handles_win.h"
 #include "web/text.h"
 #include "web/wide_win.h"  // Wide(), Narrow()
 
 namespace qx {
 
 Text GetWindowTextGbk(HWND hwnd);
+// The window's own text in UTF-8 (characters outside GBK kept).
+Text WindowTextUtf8(HWND hwnd);
 void SetWindowTextGbk(HWND hwnd, std::string_view text);
 // A message box with no owner, task-modal.
 int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB_OK);
 // Opens a URL or file with its associated program.
 void ShellOpen(std::string_view target);
 
-// Waits while pending window messages keep being processed.
-void ResponsiveWait(DWORD milliseconds);
-
-bool ReadWholeFile(std::string_view path, Bytes& out);
+// Reads at most maxBytes (a file larger than that is not one of ours).
+bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes = SIZE_MAX);
 bool WriteWholeFile(std::string_view path, std::string_view bytes);
 void DeleteFileGbk(std::string_view path);
 void CreateFolderGbk(std::string_view path);
@@ -33,36 +35,8 @@ HFONT UiFont();
 HICON ProgramIcon(int size);
 
 // Creates a child control with the UI font.
-HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x,
-                 int y, int w, int h, int id, DWORD exStyle = 0);
-
-// Owns a kernel handle.
-class UniqueHandle {
- public:
-  explicit UniqueHandle(HANDLE h = nullptr) : h_(h) {}
-  ~UniqueHandle() { reset(); }
-  UniqueHandle(UniqueHandle&& o) noexcept : h_(o.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-    if (this != &o) reset(o.release());
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() {
-    HANDLE h = h_;
-    h_ = nullptr;
-    return h;
-  }
-  void reset(HANDLE h = nullptr) {
-    if (*this) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_;
-};
+HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x, int y,
+                 int w, int h, int id, DWORD exStyle = 0);
 
 // Binds a window to its state object through WM_NCCREATE; the object's
 // HandleMessage gets every message after that.

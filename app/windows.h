@@ -22,6 +22,9 @@ const FlowOwner& MainWindowFlows();
 // The reload of 刷新 (ignored while a load runs), also used after a sync.
 void RefreshMainList();
 
+// Opens ResolutionWindow, or brings the open one to the front (at most one).
+void OpenResolutionWindow();
+
 // The login window while it exists.
 HWND LoginWindowHandle();
 

@@ -19,11 +19,11 @@ Text OneClickHint(std::string_view memberName) {
   return t;
 }
 
-Text LoginBody(std::string_view user, std::string_view password) {
+Text LoginBody(std::string_view userUtf8, std::string_view passwordUtf8) {
   Text body = "redirectURL=&username=";
-  body += FormEncode(AnsiToUtf8(user));
+  body += FormEncode(userUtf8);
   body += "&password=";
-  body += FormEncode(AnsiToUtf8(password));
+  body += FormEncode(passwordUtf8);
   body += "&captcha=&saveNull=0&customerServiceID=";
   return body;
 }

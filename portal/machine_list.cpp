@@ -6,10 +6,9 @@
 namespace qx {
 
 std::size_t CutAllBetween(std::string_view source, std::string_view startMarker,
-                          std::string_view endMarker, std::vector<Text>& list,
-                          bool caseInsensitive, std::size_t maxLength, std::string_view prefix,
-                          std::string_view suffix, bool keepStart, bool keepEnd,
-                          long fromPosition, const MessagePump& pump) {
+                          std::string_view endMarker, std::vector<Text>& list, bool caseInsensitive,
+                          std::size_t maxLength, std::string_view prefix, std::string_view suffix,
+                          bool keepStart, bool keepEnd, long fromPosition) {
   list.clear();
   long p = fromPosition;
   for (;;) {
@@ -28,10 +27,6 @@ std::size_t CutAllBetween(std::string_view source, std::string_view startMarker,
     piece += suffix;
     if (keepEnd) piece += endMarker;
     if (maxLength == 0 || piece.size() < maxLength) list.push_back(std::move(piece));
-
-    if (pump) {
-      for (int i = 0; i < 3; ++i) pump();
-    }
   }
   return list.size();
 }
@@ -100,10 +95,9 @@ MachineRow MachineRowFromBlock(std::string_view block, long long number) {
   return row;
 }
 
-std::vector<MachineRow> MachineRowsFromText(std::string_view joined, const MessagePump& pump) {
+std::vector<MachineRow> MachineRowsFromText(std::string_view joined) {
   std::vector<Text> blocks;
-  CutAllBetween(joined, "<div class=\"t-row\">", "续费</a>", blocks, false, 0, {}, {}, false,
-                false, 0, pump);
+  CutAllBetween(joined, "<div class=\"t-row\">", "续费</a>", blocks);
   std::vector<MachineRow> rows;
   rows.reserve(blocks.size());
   for (std::size_t i = 0; i < blocks.size(); ++i)

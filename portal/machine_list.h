@@ -1,20 +1,16 @@
 // The member summary and the machine list, cut from the portal's HTML pages.
-// Page rules only: no requests and no window code (the flows are in
-// machine_list_flow.cpp, the list itself lives in the main window).
+// Page rules only: no requests and no window code (the requests are in
+// machine_list_flow_win.h, the list itself lives in the main window).
 #pragma once
 
 #include <array>
 #include <cstddef>
-#include <functional>
 #include <string_view>
 #include <vector>
 
 #include "web/text.h"
 
 namespace qx {
-
-// Called while long cuts run, so the window thread can handle its messages.
-using MessagePump = std::function<void()>;
 
 // Collects every text between startMarker and endMarker, in order, into
 // `list` (emptied first); returns how many were collected. fromPosition is a
@@ -23,13 +19,11 @@ using MessagePump = std::function<void()>;
 // > 0 only pieces shorter than it are kept. The next start marker is searched
 // right after the previous one, not after its end marker, so a block without
 // an end marker runs into the next one and the next is still collected.
-// `pump` runs three times for every piece found.
 std::size_t CutAllBetween(std::string_view source, std::string_view startMarker,
                           std::string_view endMarker, std::vector<Text>& list,
                           bool caseInsensitive = false, std::size_t maxLength = 0,
                           std::string_view prefix = {}, std::string_view suffix = {},
-                          bool keepStart = false, bool keepEnd = false, long fromPosition = 0,
-                          const MessagePump& pump = {});
+                          bool keepStart = false, bool keepEnd = false, long fromPosition = 0);
 
 // --- members page ---
 
@@ -80,12 +74,12 @@ Text JoinSections(const std::array<Text, kListPageCount>& sections);
 // The twelve fields of one machine block, with `number` in column 0.
 MachineRow MachineRowFromBlock(std::string_view block, long long number);
 // Every machine block of the joined text as a line, numbered 1, 2, ...
-std::vector<MachineRow> MachineRowsFromText(std::string_view joined, const MessagePump& pump = {});
+std::vector<MachineRow> MachineRowsFromText(std::string_view joined);
 
 // What a load of the three pages decided, before the rows are cut.
 struct MachineListPages {
   std::array<Text, kListPageCount> sections;
-  Text joined;     // goes through the window's text holder before cutting
+  Text joined;     // the machine blocks are cut from it
   Text countText;  // the summed page figures, in decimal
 };
 // The three list pages (GBK) → sections, joined text and count.
@@ -97,20 +91,5 @@ Text CountLabelText(std::string_view countText);
 // Search rule of the 搜索 button: the text is found in the address,
 // case-sensitive; an empty search text matches any address that is not empty.
 bool AddressMatches(std::string_view address, std::string_view searchText);
-
-// --- flows: GET through FetchPage, the session from WinINet's cookie store ---
-
-MemberSummary LoadMemberSummary(std::string_view portalBaseUrl);
-
-// Where a list load spent its time (for the timing log).
-struct ListLoadTimings {
-  double requestMs = 0;  // the three requests
-  double convertMs = 0;  // UTF-8 → GBK and the section cuts
-};
-// Fetches the three list pages in order and reads them; the rows are cut by
-// the caller from the joined text (the main window passes it through its
-// text holder first).
-MachineListPages LoadMachineList(std::string_view portalBaseUrl,
-                                 ListLoadTimings* timings = nullptr);
 
 }  // namespace qx

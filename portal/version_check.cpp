@@ -24,6 +24,8 @@ VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion) {
   d.promptAndEnd = true;
   d.message = "发现新版本" + info.publishedVersion + "当前版本：" + std::to_string(ownVersion) +
               "\r\n" + info.announcement + "是否更新";
+  const Text scheme = ToLowerAscii(std::string_view(info.downloadLink).substr(0, 8));
+  if (scheme.rfind("http://", 0) == 0 || scheme == "https://") d.linkToOpen = info.downloadLink;
   return d;
 }
 

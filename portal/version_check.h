@@ -21,13 +21,14 @@ Text NoticeLine(std::string_view noticePageBody);
 struct VersionDecision {
   bool promptAndEnd = false;
   Text message;  // the Yes/No question when promptAndEnd
+  // What Yes opens: the download link, only when it is an http:// or https://
+  // address (the page comes over a connection that ignores certificate
+  // errors, so a tampered link must not start a local program or a share).
+  Text linkToOpen;
 };
 // A page that could not be read or carries no version lets the login go on:
 // the terminal must stay usable while the notice host is down. A published
 // version whose number differs from ours asks to update and ends.
 VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion);
-
-// Fetches the notice page (WinHTTP, decoded to GBK by its charset).
-NoticeInfo FetchNotice(std::string_view noticePageUrl);
 
 }  // namespace qx

@@ -46,12 +46,15 @@ TEST(LoginRules, BodyEncodesValuesAsTheUtf8FormPosts) {
   EXPECT_EQ(LoginBody("demo", "a&b=c%d+e f"),
             "redirectURL=&username=demo&password=a%26b%3Dc%25d%2Be+f&captcha=&saveNull=0"
             "&customerServiceID=");
-  EXPECT_EQ(LoginBody("张", ""),
-            "redirectURL=&username=%E5%BC%A0&password=&captcha=&saveNull=0&customerServiceID=");
+  // The boxes' own text: a character outside GBK is posted, not "?".
+  EXPECT_EQ(LoginBody(U8(u8"张"), U8(u8"\U0001F600")),
+            "redirectURL=&username=%E5%BC%A0&password=%F0%9F%98%80&captcha=&saveNull=0"
+            "&customerServiceID=");
 }
 
 TEST(LoginRules, VerdictMustBeExactlyTheSuccessText) {
-  EXPECT_TRUE(LoginSucceeded("{\"result\":true,\"text\":\"登录成功\",\"time\":1,\"url\":\"/user\"}"));
+  EXPECT_TRUE(
+      LoginSucceeded("{\"result\":true,\"text\":\"登录成功\",\"time\":1,\"url\":\"/user\"}"));
   EXPECT_FALSE(LoginSucceeded("{\"result\":true,\"text\":\" 登录成功\",\"time\":1,\"url\":\"\"}"));
   EXPECT_FALSE(LoginSucceeded("{\"result\":false,\"text\":\"登录成功\",\"time\":1,\"url\":\"\"}"));
   EXPECT_FALSE(LoginSucceeded(""));
@@ -83,6 +86,14 @@ TEST(VersionCheck, NoticeCutsAndDecision) {
   VersionDecision d = DecideVersion(n, 1);
   EXPECT_TRUE(d.promptAndEnd);
   EXPECT_EQ(d.message, "发现新版本2 beta当前版本：1\r\n修复问题是否更新");
+  EXPECT_EQ(d.linkToOpen, "http://d/x.exe");
+  // Only a web address is opened: a tampered page must not start a program.
+  for (const char* link : {"HTTPS://d/x.exe", "file:///C:/x.exe", "\\\\host\\share\\x.exe",
+                           "C:\\Windows\\x.exe", "calc", "http:/x", ""}) {
+    n.downloadLink = link;
+    const bool web = link[0] == 'H';
+    EXPECT_EQ(DecideVersion(n, 1).linkToOpen, web ? link : "") << link;
+  }
   for (const char* same : {"1", "01", "1.0", " 1"}) {
     n.publishedVersion = same;
     EXPECT_FALSE(DecideVersion(n, 1).promptAndEnd) << same;

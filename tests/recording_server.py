@@ -16,6 +16,7 @@ path is a free tag the test uses to find its request again:
   /bigheaders/TAG?n=N            N header lines of 115 bytes, then two Set-Cookie lines
   /stall/TAG?s=S                 reads the request, answers nothing for S seconds
   /drop/TAG                      reads the request, closes without an answer
+  /cut/TAG?body=..               200 promising 1000 bytes more than the body, then closes
 
 Control (not recorded):
   /__req?tag=T     the raw bytes of the latest request whose path holds T (404: none)
@@ -106,6 +107,11 @@ def handle(conn, target):
         time.sleep(float(q("s", "5")))
     elif kind == "drop":
         pass
+    elif kind == "cut":
+        body = q("body").encode("latin-1")
+        head = ["HTTP/1.1 200 OK", "Content-Type: text/html",
+                "Content-Length: %d" % (len(body) + 1000), "Connection: close"]
+        conn.sendall("\r\n".join(head).encode("latin-1") + b"\r\n\r\n" + body)
     else:
         answer(conn, "404 Not Found", html, b"no such script")
 

@@ -1,14 +1,14 @@
+#include "web/text.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-
-#include "web/text.h"
 
 using namespace qx;
 
 // GBK characters whose second byte is an ASCII character: 81 41 is a valid
 // character with trail byte 'A'; 81 3C is a lead byte followed by '<'.
-static const std::string kTrailA = "\x81\x41";  // trail byte 'A'
+static const std::string kTrailA = "\x81\x41";   // trail byte 'A'
 static const std::string kTrailLt = "\x81\x3C";  // not a GBK pair but a lead+'<' all the same
 
 TEST(TextBetween, MissingMarkersAndEmptyPiece) {
@@ -42,6 +42,17 @@ TEST(TextSearch, NeverMatchesAtTheSecondByteOfADoubleByteCharacter) {
   EXPECT_EQ(TextBefore(kTrailLt + "<x", "<", -1), kTrailLt);
   EXPECT_EQ(TextAfter(kTrailLt + "<x", "<", -1), "x");
   EXPECT_EQ(Split(kTrailA + "A" + kTrailA, "A"), (std::vector<std::string>{kTrailA, kTrailA}));
+}
+
+TEST(TextSearch, EuroSignAndFfAreSingleByteCharacters) {
+  // In code page 936 80 is the euro sign and FF never leads: neither hides
+  // the byte behind it.
+  const std::string euro = "\x80", ff = "\xFF";
+  EXPECT_EQ(TextBetween(euro + "<b>7</b>", "<b>", "</b>"), "7");
+  EXPECT_EQ(FindText(ff + "A", "A"), 2);
+  EXPECT_EQ(FindText(euro + "a", "A", 1, true), 2);
+  EXPECT_EQ(TrimRight(euro + " "), euro);
+  EXPECT_EQ(ToLowerAscii(ff + "A"), ff + "a");
 }
 
 TEST(TextSearch, IgnoreCaseFoldsAsciiOnly) {

@@ -29,6 +29,13 @@ TEST(SplitUrl, DefaultsWithoutPortPathOrScheme) {
   EXPECT_EQ(UrlHost("http://127.0.0.1:8000//user"), "127.0.0.1");
 }
 
+TEST(SplitUrl, HostWhoseLettersOccurInTheScheme) {
+  EXPECT_EQ(UrlPath("http://h/x"), "/x");
+  EXPECT_EQ(UrlPath("https://s/p?q=1"), "/p?q=1");
+  EXPECT_EQ(UrlPath("http://t:8/x"), "/x");
+  EXPECT_EQ(UrlPath("HTTP://P"), "/");
+}
+
 TEST(SplitUrl, RootDomain) {
   EXPECT_EQ(UrlHost("http://a.b.example.com/x", true), "example.com");
   EXPECT_EQ(UrlHost("http://localhost/x", true), "localhost");

@@ -25,7 +25,8 @@ TEST(NormalizeHeaderNamesTest, CapitalizesEveryPartOfTheName) {
 }
 
 TEST(NormalizeHeaderNamesTest, DropsLinesWithoutColonAndTheFinalLineBreak) {
-  EXPECT_EQ(NormalizeHeaderNames("host: a\r\nnonsense\r\n\r\ncookie: k=v\r\n"), "Host: a\r\nCookie: k=v");
+  EXPECT_EQ(NormalizeHeaderNames("host: a\r\nnonsense\r\n\r\ncookie: k=v\r\n"),
+            "Host: a\r\nCookie: k=v");
   EXPECT_EQ(NormalizeHeaderNames(""), "");
   EXPECT_EQ(NormalizeHeaderNames("no colon"), "");
   EXPECT_EQ(NormalizeHeaderNames("a--b: 1"), "A--B: 1");
@@ -76,7 +77,8 @@ TEST(WinHttpHeaders, DefaultsInTableOrder) {
             "Accept-Language: zh-cn\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n"
             "Cache-Control: no-cache");
-  EXPECT_EQ(WinHttpRequestHeaders("", 0, "", true, false), get + "\r\n") << "not normalized: CR LF stays";
+  EXPECT_EQ(WinHttpRequestHeaders("", 0, "", true, false), get + "\r\n")
+      << "not normalized: CR LF stays";
   EXPECT_EQ(WinHttpRequestHeaders("", 0, "", false, true), "");
 }
 
@@ -92,7 +94,8 @@ TEST(WinHttpHeaders, KeepAliveIsRemovedAndCookiesAppended) {
   EXPECT_EQ(WinHttpRequestHeaders("Connection: close\r\nX: 1", 0, "", false, true),
             "Connection: close\r\nX: 1");
   EXPECT_EQ(WinHttpRequestHeaders("X: 1", 0, "a=1", false, true), "X: 1\r\nCookie: a=1\r\n");
-  EXPECT_EQ(WinHttpRequestHeaders("X: 1", 0, "Cookie: a=1", false, true), "X: 1\r\nCookie: a=1\r\n");
+  EXPECT_EQ(WinHttpRequestHeaders("X: 1", 0, "Cookie: a=1", false, true),
+            "X: 1\r\nCookie: a=1\r\n");
   EXPECT_EQ(WinHttpRequestHeaders("cookie: mine=1", 0, "a=1", false, true), "Cookie: mine=1");
 }
 
@@ -129,9 +132,21 @@ TEST(ResponseHeaders, LocationAndStatusText) {
   EXPECT_EQ(StatusTextOf("HTTP/1.1"), "");
 }
 
+TEST(ResponseHeaders, BodyCutShortOfTheDeclaredLength) {
+  const char* block = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\ncontent-length: 10\r\n";
+  EXPECT_TRUE(BodyCutShort(block, 0, 4));
+  EXPECT_FALSE(BodyCutShort(block, 0, 10));
+  EXPECT_FALSE(BodyCutShort(block, 2, 0)) << "HEAD has no body";
+  EXPECT_FALSE(BodyCutShort("HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n", 0, 0));
+  EXPECT_FALSE(BodyCutShort(
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 10\r\n", 0, 4));
+  EXPECT_FALSE(BodyCutShort("HTTP/1.1 200 OK\r\n", 0, 0));
+}
+
 TEST(MetaCharset, FindsTheDeclaredCharset) {
   EXPECT_EQ(DetectMetaCharset("<meta charset=\"utf-8\">"), "utf-8");
-  EXPECT_EQ(DetectMetaCharset("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"),
+  EXPECT_EQ(DetectMetaCharset(
+                "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"),
             "gb2312");
   EXPECT_EQ(DetectMetaCharset("<META CONTENT=\"text/html; CHARSET=UTF-8\">"), "UTF-8");
   EXPECT_EQ(DetectMetaCharset("<html><head><title>x</title>"), "");
@@ -177,7 +192,8 @@ TEST(MetaCharset, CodePageTableIgnoresCase) {
 TEST(DecodePageTest, Utf8PagesBecomeGbkOthersStayAsTheyAre) {
   const std::string utf8 = "<meta charset=utf-8>" + U8(u8"拨号");
   EXPECT_EQ(DecodePage(utf8), "<meta charset=utf-8>拨号");
-  EXPECT_EQ(DecodePage("\xEF\xBB\xBF<meta charset=utf-8>" + U8(u8"拨号")), "<meta charset=utf-8>拨号")
+  EXPECT_EQ(DecodePage("\xEF\xBB\xBF<meta charset=utf-8>" + U8(u8"拨号")),
+            "<meta charset=utf-8>拨号")
       << "byte-order mark dropped";
   const std::string gb = "<meta charset=gb2312>" + U8(u8"拨号");
   EXPECT_EQ(DecodePage(gb), gb);

@@ -61,6 +61,11 @@ if seen "//user/cloud/menu/third"; then
   sleep 1.5
   import -window root "$shots/context-menu.png"
   echo "Screenshot of the context menu: $shots/context-menu.png"
+  # 设置 → 远程分辨率: from the bottom of the menu, Up four times reaches 设置.
+  xdotool key Up sleep 0.2 key Up sleep 0.2 key Up sleep 0.2 key Up sleep 0.3 key Right sleep 0.5 key Return
+  sleep 2
+  import -window root "$shots/resolution.png"
+  echo "Screenshot of the resolution window: $shots/resolution.png"
 fi
 kill "$app" 2>/dev/null || true
 wineserver -k 2>/dev/null || true

@@ -32,11 +32,25 @@ Bytes Utf8ToWide(std::string_view s) {
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     unsigned cp, need;
-    if (c < 0x80) { PutUnit(out, c); ++i; continue; }
-    if (c >= 0xC2 && c <= 0xDF) { cp = c & 0x1F; need = 1; }
-    else if (c >= 0xE0 && c <= 0xEF) { cp = c & 0x0F; need = 2; }
-    else if (c >= 0xF0 && c <= 0xF4) { cp = c & 0x07; need = 3; }
-    else { PutUnit(out, 0xFFFD); ++i; continue; }
+    if (c < 0x80) {
+      PutUnit(out, c);
+      ++i;
+      continue;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+      cp = c & 0x1F;
+      need = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      cp = c & 0x0F;
+      need = 2;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      cp = c & 0x07;
+      need = 3;
+    } else {
+      PutUnit(out, 0xFFFD);
+      ++i;
+      continue;
+    }
     size_t j = 1;
     for (; j <= need && i + j < s.size(); ++j) {
       unsigned char d = static_cast<unsigned char>(s[i + j]);
@@ -65,7 +79,8 @@ Bytes WideToUtf8(std::string_view w) {
   size_t n = w.size() / 2;
   for (size_t k = 0; k < n; ++k) {
     unsigned cp = unit(k);
-    if (cp >= 0xD800 && cp <= 0xDBFF && k + 1 < n && unit(k + 1) >= 0xDC00 && unit(k + 1) <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && k + 1 < n && unit(k + 1) >= 0xDC00 &&
+        unit(k + 1) <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(k + 1) - 0xDC00);
       ++k;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -93,7 +108,9 @@ Bytes WideToUtf8(std::string_view w) {
 class Iconv {
  public:
   Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() { if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_); }
+  ~Iconv() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
@@ -125,7 +142,7 @@ Bytes GbkToWide(std::string_view s) {
     i += cv.Run(s.data() + i, s.size() - i, out);
     if (i < s.size()) {  // an invalid or cut sequence: one default character
       PutUnit(out, 0x30FB);
-      i += (static_cast<unsigned char>(s[i]) >= 0x81 && i + 1 < s.size()) ? 2 : 1;
+      i += (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
     }
   }
   return out;

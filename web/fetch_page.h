@@ -1,6 +1,7 @@
 // Page requests over WinINet. The portal session lives in WinINet's
 // per-process cookie store, which every request here shares unless the
-// caller carries cookies by hand.
+// caller carries cookies by hand. The routines keep no state of their own
+// between calls: any thread may call them, several at once.
 #pragma once
 
 #include <string_view>

@@ -3,35 +3,15 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "web/wide_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
+#include "web/handles_win.h"
 #include "web/request_rules.h"
 #include "web/url.h"
+#include "web/wide_win.h"
 
 namespace qx {
 namespace {
-
-// The three handles of one request, closed request first, then connection,
-// then session, whichever way the call ends.
-class InetHandles {
- public:
-  InetHandles() = default;
-  InetHandles(const InetHandles&) = delete;
-  InetHandles& operator=(const InetHandles&) = delete;
-  ~InetHandles() { Close(); }
-
-  void Close() {
-    for (HINTERNET* h : {&request, &connection, &session}) {
-      if (*h) InternetCloseHandle(*h);
-      *h = nullptr;
-    }
-  }
-
-  HINTERNET session = nullptr;
-  HINTERNET connection = nullptr;
-  HINTERNET request = nullptr;
-};
 
 constexpr DWORD kReadBuffer = 1024;
 constexpr DWORD kHeaderBuffer = 5000;
@@ -88,45 +68,51 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   const bool secure = IsSecure(url);
   const Text agent = FetchAgent(headers);
 
-  InetHandles h;
+  // Declared in this order so that they close request first, then
+  // connection, then session, whichever way the call ends.
+  UniqueInternet session, connection, request;
   if (proxy.empty()) {
-    h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   } else {
-    Text proxyText = socksProxy ? "SOCKS=" + Text(proxy) : secure ? Text(proxy) : "http=" + Text(proxy);
-    h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyText.c_str(), "", 0);
+    Text proxyText = socksProxy ? "SOCKS=" + Text(proxy)
+                     : secure   ? Text(proxy)
+                                : "http=" + Text(proxy);
+    session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyText.c_str(), "", 0));
   }
-  if (!h.session) return {};
-  h.connection = Connect(h.session, url);
-  if (!h.connection) return {};
+  if (!session) return {};
+  connection.reset(Connect(session.get(), url));
+  if (!connection) return {};
 
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE;
   if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
   if (noRedirect) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
   const std::wstring verb = Wide(MethodVerb(method));
-  h.request = OpenRequest(h.connection, verb.c_str(), url, L"HTTP/1.1", flags);
-  if (!h.request) return {};
+  request.reset(OpenRequest(connection.get(), verb.c_str(), url, L"HTTP/1.1", flags));
+  if (!request) return {};
 
   DWORD security = kFetchSecurityFlags;
-  InternetSetOptionA(h.request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+  InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
 
   if (completeHeaders) headers = CompleteFetchHeaders(headers, url, method);
   if (cookiesToSend) headers = AppendFetchCookieHeader(headers, *cookiesToSend);
   const char* headerData = headers.empty() ? nullptr : headers.c_str();
   const auto headerLength = static_cast<DWORD>(headers.size());
   if (method == 0) {
-    HttpSendRequestA(h.request, headerData, headerLength, nullptr, 0);
+    HttpSendRequestA(request.get(), headerData, headerLength, nullptr, 0);
   } else {
     Bytes ownBody;
     Bytes& body = postBytes ? *postBytes : ownBody;
     if (body.empty()) body = Bytes(postText);
-    HttpSendRequestA(h.request, headerData, headerLength, body.empty() ? nullptr : body.data(),
+    HttpSendRequestA(request.get(), headerData, headerLength, body.empty() ? nullptr : body.data(),
                      static_cast<DWORD>(body.size()));
   }
 
-  Bytes result = ReadBody(h.request);
-  const Text rawHeaders = RawResponseHeaders(h.request);
-  h.Close();
+  Bytes result = ReadBody(request.get());
+  const Text rawHeaders = RawResponseHeaders(request.get());
+  request.reset();
+  connection.reset();
+  session.reset();
 
   if (responseHeaders) *responseHeaders = rawHeaders;
   Text received = CookiesFromHeaders(rawHeaders);
@@ -136,18 +122,19 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
 }
 
 Bytes PlainGet(std::string_view url) {
-  InetHandles h;
+  UniqueInternet session, connection, request;  // closed in reverse order
   const Text agent(kPlainGetAgent);
-  h.session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  if (!h.session) return {};
-  h.connection = Connect(h.session, url);
-  if (!h.connection) return {};
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+  session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  if (!session) return {};
+  connection.reset(Connect(session.get(), url));
+  if (!connection) return {};
+  // Fetched afresh and kept out of the cache; no header is added.
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
   if (IsSecure(url)) flags |= INTERNET_FLAG_SECURE;
-  h.request = OpenRequest(h.connection, L"GET", url, L"HTTP/1.0", flags);
-  if (!h.request) return {};
-  if (!HttpSendRequestA(h.request, nullptr, 0, nullptr, 0)) return {};
-  return ReadBody(h.request);
+  request.reset(OpenRequest(connection.get(), L"GET", url, L"HTTP/1.0", flags));
+  if (!request) return {};
+  if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return {};
+  return ReadBody(request.get());
 }
 
 }  // namespace qx

@@ -97,7 +97,8 @@ Text WinHttpRequestHeaders(std::string_view extraHeaders, int method, std::strin
     bool postOnly;
   };
   static constexpr Default kDefaults[] = {
-      {"User-Agent: ", "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)", false},
+      {"User-Agent: ",
+       "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)", false},
       {"Accept: ", "Accept: text/html, application/xhtml+xml, */*", false},
       {"Accept-Encoding: ", "Accept-Encoding: identity", false},
       {"Accept-Language: ", "Accept-Language: zh-cn", false},
@@ -166,6 +167,27 @@ Text StatusTextOf(std::string_view headerBlock) {
   return Text(rest.substr(0, rest.find(kCrLf)));
 }
 
+bool BodyCutShort(std::string_view headerBlock, int method, size_t received) {
+  if (method == 2) return false;
+  const long long status = AtoiText(StatusTextOf(headerBlock));
+  if ((status >= 100 && status < 200) || status == 204 || status == 304) return false;
+  bool declared = false;
+  unsigned long long length = 0;
+  for (const Text& line : Split(headerBlock, kCrLf)) {
+    const Text name = ToLowerAscii(Trim(TextBefore(line, ":")));
+    if (name == "transfer-encoding") return false;
+    if (name != "content-length" || declared) continue;
+    const Text value = Trim(TextAfter(line, ":", -1));
+    if (value.empty() || value.find_first_not_of("0123456789") != Text::npos) return false;
+    for (char c : value) {
+      if (length > (ULLONG_MAX - 9) / 10) return false;
+      length = length * 10 + static_cast<unsigned>(c - '0');
+    }
+    declared = true;
+  }
+  return declared && length > received;
+}
+
 // The page's charset, matched as VBScript.RegExp matches
 // <meta.+?charset=[^\w]?([-\w]+) with IgnoreCase: "." is any character but
 // LF, \w is [A-Za-z0-9_], and a GBK double-byte character counts as one
@@ -176,7 +198,8 @@ Text DetectMetaCharset(std::string_view page) {
   // valid trail byte, so a stray high byte never swallows the "<" after it.
   auto pairs = [&](size_t i) {
     if (i + 1 >= page.size()) return false;
-    const auto lead = static_cast<unsigned char>(page[i]), trail = static_cast<unsigned char>(page[i + 1]);
+    const auto lead = static_cast<unsigned char>(page[i]),
+               trail = static_cast<unsigned char>(page[i + 1]);
     return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
   };
   std::vector<size_t> at;  // start byte of every character, then the end
@@ -227,25 +250,25 @@ unsigned CodePageOfCharset(std::string_view charset) {
     unsigned codePage;
   };
   static constexpr Entry kTable[] = {
-      {"utf-8", 65001},        {"utf8", 65001},          {"unicode-1-1-utf-8", 65001},
-      {"gbk", 936},            {"gb2312", 936},          {"gb_2312-80", 936},
-      {"x-gbk", 936},          {"cp936", 936},           {"windows-936", 936},
-      {"euc-cn", 936},         {"csgb2312", 936},        {"gb18030", 54936},
-      {"big5", 950},           {"big5-hkscs", 950},      {"x-x-big5", 950},
-      {"cp950", 950},          {"shift_jis", 932},       {"shift-jis", 932},
-      {"sjis", 932},           {"x-sjis", 932},          {"ms_kanji", 932},
-      {"windows-31j", 932},    {"cp932", 932},           {"euc-jp", 20932},
-      {"euc-kr", 949},         {"ks_c_5601-1987", 949},  {"cp949", 949},
-      {"iso-2022-jp", 50220},  {"hz-gb-2312", 52936},    {"us-ascii", 20127},
-      {"ascii", 20127},        {"iso-8859-1", 28591},    {"latin1", 28591},
-      {"iso-8859-2", 28592},   {"iso-8859-3", 28593},    {"iso-8859-4", 28594},
-      {"iso-8859-5", 28595},   {"iso-8859-6", 28596},    {"iso-8859-7", 28597},
-      {"iso-8859-8", 28598},   {"iso-8859-9", 28599},    {"iso-8859-13", 28603},
-      {"iso-8859-15", 28605},  {"windows-874", 874},     {"windows-1250", 1250},
-      {"windows-1251", 1251},  {"windows-1252", 1252},   {"windows-1253", 1253},
-      {"windows-1254", 1254},  {"windows-1255", 1255},   {"windows-1256", 1256},
-      {"windows-1257", 1257},  {"windows-1258", 1258},   {"koi8-r", 20866},
-      {"koi8-u", 21866},       {"utf-16", 1200},         {"utf-16le", 1200},
+      {"utf-8", 65001},       {"utf8", 65001},         {"unicode-1-1-utf-8", 65001},
+      {"gbk", 936},           {"gb2312", 936},         {"gb_2312-80", 936},
+      {"x-gbk", 936},         {"cp936", 936},          {"windows-936", 936},
+      {"euc-cn", 936},        {"csgb2312", 936},       {"gb18030", 54936},
+      {"big5", 950},          {"big5-hkscs", 950},     {"x-x-big5", 950},
+      {"cp950", 950},         {"shift_jis", 932},      {"shift-jis", 932},
+      {"sjis", 932},          {"x-sjis", 932},         {"ms_kanji", 932},
+      {"windows-31j", 932},   {"cp932", 932},          {"euc-jp", 20932},
+      {"euc-kr", 949},        {"ks_c_5601-1987", 949}, {"cp949", 949},
+      {"iso-2022-jp", 50220}, {"hz-gb-2312", 52936},   {"us-ascii", 20127},
+      {"ascii", 20127},       {"iso-8859-1", 28591},   {"latin1", 28591},
+      {"iso-8859-2", 28592},  {"iso-8859-3", 28593},   {"iso-8859-4", 28594},
+      {"iso-8859-5", 28595},  {"iso-8859-6", 28596},   {"iso-8859-7", 28597},
+      {"iso-8859-8", 28598},  {"iso-8859-9", 28599},   {"iso-8859-13", 28603},
+      {"iso-8859-15", 28605}, {"windows-874", 874},    {"windows-1250", 1250},
+      {"windows-1251", 1251}, {"windows-1252", 1252},  {"windows-1253", 1253},
+      {"windows-1254", 1254}, {"windows-1255", 1255},  {"windows-1256", 1256},
+      {"windows-1257", 1257}, {"windows-1258", 1258},  {"koi8-r", 20866},
+      {"koi8-u", 21866},      {"utf-16", 1200},        {"utf-16le", 1200},
       {"unicode", 1200},
   };
   const Text name = ToLowerAscii(charset);

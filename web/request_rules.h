@@ -11,9 +11,11 @@
 namespace qx {
 
 // Both routines' agent when the caller brings none (WinINet).
-inline constexpr std::string_view kFetchAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
+inline constexpr std::string_view kFetchAgent =
+    "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 // The plain GET's agent.
-inline constexpr std::string_view kPlainGetAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+inline constexpr std::string_view kPlainGetAgent =
+    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 // Security flags set on every WinINet request: certificate errors are ignored.
 inline constexpr unsigned long kFetchSecurityFlags = 0x0001F380;
 // WinHTTP: unknown CA, wrong usage, CN invalid, date invalid.
@@ -54,6 +56,11 @@ Text CookiesFromHeaders(std::string_view headerBlock);
 bool LocationFromLine(std::string_view line, Text& location);
 // "200 OK" from "HTTP/1.1 200 OK\r\n...": from the 10th byte to the first CR LF.
 Text StatusTextOf(std::string_view headerBlock);
+// True when the response declares a longer body (its first Content-Length
+// line, name in any case) than the `received` bytes: the connection ended
+// before the page did. Never for HEAD (method index 2), a chunked reply or a
+// status that has no body (1xx, 204, 304).
+bool BodyCutShort(std::string_view headerBlock, int method, size_t received);
 
 // The charset a page declares in its first 1024 bytes, as the pattern
 // <meta.+?charset=[^\w]?([-\w]+) finds it (case ignored; "." stops at LF,

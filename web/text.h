@@ -1,6 +1,6 @@
 // Text helpers. A text is a GBK (code page 936) byte string; positions are
 // 1-based byte positions and "not found" is -1. Marker searches step over a
-// lead byte (0x80 or above) together with the byte after it, so a marker never
+// lead byte (0x81 to 0xFE) together with the byte after it, so a marker never
 // matches at the second byte of a double-byte character.
 #pragma once
 
@@ -13,8 +13,9 @@ namespace qx {
 using Text = std::string;   // GBK bytes
 using Bytes = std::string;  // counted raw bytes (bodies, UTF-16LE wide text)
 
-// True when byte c starts a GBK double-byte character.
-inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
+// True when byte c starts a GBK double-byte character. In code page 936
+// 0x80 is a character of its own (the euro sign) and 0xFF never leads.
+inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 // Position (1-based) of the first occurrence of marker at or after position
 // `from` (0 and 1 both mean the first byte); -1 when absent or marker empty.
@@ -28,14 +29,13 @@ long FindLastText(std::string_view text, std::string_view marker, long limit = -
 
 // The text between the first start marker found from startPos and the first
 // end marker after it; "#引号" in either marker stands for a double quote.
-Text TextBetween(std::string_view text, std::string_view startMarker,
-                 std::string_view endMarker, long startPos = 0, bool ignoreCase = false);
+Text TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+                 long startPos = 0, bool ignoreCase = false);
 // Same cut without the "#引号" rewrite and with the end position reported, so a
 // caller walking a large page moves on without copying what is left.
 // Returns false when either marker is missing. `pos` is 1-based.
-bool CutBetween(std::string_view text, std::string_view startMarker,
-                std::string_view endMarker, long& pos, std::string_view& piece,
-                bool ignoreCase = false);
+bool CutBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+                long& pos, std::string_view& piece, bool ignoreCase = false);
 
 // Text in front of the first occurrence (startPos 0 or n >= 1: first at or
 // after n; -1: last; -n: last within the first length-n bytes).

@@ -38,15 +38,18 @@ int UrlPort(std::string_view url) {
 }
 
 Text UrlPath(std::string_view url) {
+  // The host is looked for behind the scheme, which may hold its letters ("http://h/x").
+  const long scheme = FindText(url, "://");
+  const long hostFrom = scheme < 0 ? 1 : scheme + 3;
   Text h = UrlHost(url);
-  long p = h.empty() ? 1 : FindText(url, h, 1, true);
-  long q = FindText(url, "/", p < 1 ? 1 : p, true);
+  long p = h.empty() ? hostFrom : FindText(url, h, hostFrom, true);
+  long q = FindText(url, "/", p < 1 ? hostFrom : p, true);
   if (q < 0) return "/";
   return Text(url.substr(static_cast<size_t>(q - 1)));
 }
 
 Text FormEncode(std::string_view bytes) {
-  static const char* kHex = "0123456789ABCDEF";
+  static constexpr char kHex[] = "0123456789ABCDEF";
   Text out;
   out.reserve(bytes.size() * 3);
   for (unsigned char c : bytes) {

@@ -13,7 +13,8 @@ namespace qx {
 Text UrlHost(std::string_view url, bool rootDomain = false, bool keepPort = false);
 // The explicit port, else 443 for https and 80 otherwise.
 int UrlPort(std::string_view url);
-// Everything from the first "/" after the host, query included, or "/".
+// Everything from the first "/" after the host (looked for behind "://"),
+// query included, or "/".
 Text UrlPath(std::string_view url);
 
 // Percent-encodes bytes as a browser posts a form field: letters, digits and

@@ -10,9 +10,11 @@
 namespace qx {
 
 // One synchronous request; the page as GBK text, empty on failure (the
-// reason is in *statusText). Pointer arguments are outputs (in/out for the
-// two cookie texts); null ones are not written. timeoutSeconds below 1
-// means 30 seconds for every phase.
+// reason is in *statusText). A page cut short keeps "713 读取数据失败!" in
+// *statusText and comes back as far as it was read. Pointer arguments are
+// outputs (in/out for the two cookie texts); null ones are not written.
+// timeoutSeconds below 1 means 30 seconds for every phase. Needs no COM and
+// keeps no state between calls: any thread may call it, several at once.
 Text WinHttpFetch(std::string_view url, int method = 0, std::string_view postText = {},
                   Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,
                   std::string_view extraHeaders = {}, Text* responseHeaders = nullptr,
@@ -20,8 +22,8 @@ Text WinHttpFetch(std::string_view url, int method = 0, std::string_view postTex
                   std::string_view serverPassword = {}, std::string_view proxy = {},
                   std::string_view proxyUser = {}, std::string_view proxyPassword = {},
                   int timeoutSeconds = 0, Text* redirectLocation = nullptr,
-                  Text* statusText = nullptr, Bytes* bodyBytes = nullptr,
-                  bool mergeCookies = true, bool completeHeaders = true,
-                  std::string_view postBytes = {}, bool normalizeHeaderNames = true);
+                  Text* statusText = nullptr, Bytes* bodyBytes = nullptr, bool mergeCookies = true,
+                  bool completeHeaders = true, std::string_view postBytes = {},
+                  bool normalizeHeaderNames = true);
 
 }  // namespace qx

@@ -8,29 +8,13 @@
 #include "web/codepage.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
-#include "web/pump.h"
+#include "web/handles_win.h"
 #include "web/request_rules.h"
 #include "web/wide_win.h"
 #include "web/winhttp_fetch.h"
 
 namespace qx {
 namespace {
-
-// Session, connection and request, closed request first on every path.
-class WinHttpHandles {
- public:
-  WinHttpHandles() = default;
-  WinHttpHandles(const WinHttpHandles&) = delete;
-  WinHttpHandles& operator=(const WinHttpHandles&) = delete;
-  ~WinHttpHandles() {
-    for (HINTERNET h : {request, connection, session})
-      if (h) WinHttpCloseHandle(h);
-  }
-
-  HINTERNET session = nullptr;
-  HINTERNET connection = nullptr;
-  HINTERNET request = nullptr;
-};
 
 bool SetDword(HINTERNET h, DWORD option, DWORD value) {
   return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;
@@ -41,11 +25,13 @@ bool SetDword(HINTERNET h, DWORD option, DWORD value) {
 Text WinHttpFetch(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
                   Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
                   bool noRedirect, std::string_view serverUser, std::string_view serverPassword,
-                  std::string_view proxy, std::string_view proxyUser, std::string_view proxyPassword,
-                  int timeoutSeconds, Text* redirectLocation, Text* statusText, Bytes* bodyBytes,
-                  bool mergeCookies, bool completeHeaders, std::string_view postBytes,
-                  bool normalizeHeaderNames) {
-  WinHttpHandles h;
+                  std::string_view proxy, std::string_view proxyUser,
+                  std::string_view proxyPassword, int timeoutSeconds, Text* redirectLocation,
+                  Text* statusText, Bytes* bodyBytes, bool mergeCookies, bool completeHeaders,
+                  std::string_view postBytes, bool normalizeHeaderNames) {
+  // Declared in this order so that they close request first, then
+  // connection, then session, whichever way the call ends.
+  UniqueWinHttp session, connection, request;
   auto fail = [&](const char* message) {
     if (statusText) *statusText = message;
     return Text();
@@ -57,8 +43,8 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   const std::wstring wideUrl = Wide(url);
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
-  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength =
-      parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+      static_cast<DWORD>(-1);
   if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts))
     return fail("701 解析URL地址失败!");
   const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -68,102 +54,110 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
     if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   }
   const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  PumpMessages();
 
   if (proxy.empty()) {
-    h.session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                            WINHTTP_NO_PROXY_BYPASS, 0);
+    session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                              WINHTTP_NO_PROXY_BYPASS, 0));
   } else {
     const std::wstring proxyName = secure ? Wide(proxy) : Wide("http=" + Text(proxy));
-    h.session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxyName.c_str(),
-                            WINHTTP_NO_PROXY_BYPASS, 0);
+    session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxyName.c_str(),
+                              WINHTTP_NO_PROXY_BYPASS, 0));
   }
-  if (!h.session) return fail("702 创建WinHttp会话失败!");
+  if (!session) return fail("702 创建WinHttp会话失败!");
 
   const int t = WinHttpTimeoutMs(timeoutSeconds);
-  if (!WinHttpSetTimeouts(h.session, t, t, t, t)) return fail("705 设置超时时间失败!");
+  if (!WinHttpSetTimeouts(session.get(), t, t, t, t)) return fail("705 设置超时时间失败!");
 
-  h.connection = WinHttpConnect(h.session, host.c_str(), parts.nPort, 0);
-  if (!h.connection) return fail("703 创建WinHttp连接失败!");
-  PumpMessages();
+  connection.reset(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+  if (!connection) return fail("703 创建WinHttp连接失败!");
 
   const std::wstring verb = Wide(MethodVerb(method));
-  h.request = WinHttpOpenRequest(h.connection, verb.c_str(), object.c_str(), nullptr,
-                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                 secure ? WINHTTP_FLAG_SECURE : 0);
-  if (!h.request) return fail("704 创建WinHttp请求失败!");
+  request.reset(WinHttpOpenRequest(connection.get(), verb.c_str(), object.c_str(), nullptr,
+                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                   secure ? WINHTTP_FLAG_SECURE : 0));
+  if (!request) return fail("704 创建WinHttp请求失败!");
   // The wait for the response headers has a timeout of its own (90 s by
   // default); the caller's timeout is meant for every phase, that one too.
-  SetDword(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
+  SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
 
   if (!serverUser.empty() && !serverPassword.empty()) {
     const std::wstring user = Wide(serverUser), password = Wide(serverPassword);
-    if (!WinHttpSetCredentials(h.request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
                                user.c_str(), password.c_str(), nullptr))
       return fail("707 设置代理凭证失败!");
   }
   if (!proxyUser.empty() && !proxyPassword.empty()) {
     const std::wstring user = Wide(proxyUser), password = Wide(proxyPassword);
-    if (!WinHttpSetCredentials(h.request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
                                user.c_str(), password.c_str(), nullptr))
       return fail("707 设置代理凭证失败!");
   }
-  if (!SetDword(h.request, WINHTTP_OPTION_SECURITY_FLAGS, kWinHttpSecurityFlags))
+  if (!SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kWinHttpSecurityFlags))
     return fail("忽略错误/证书错误  失败！");
   // WinHTTP keeps no cookies of its own: a caller who wants a session carries
   // the cookie text in and out.
-  if (!SetDword(h.request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
+  if (!SetDword(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
     return fail("708 禁止自动设置Cookies失败!");
-  if (noRedirect && !SetDword(h.request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
+  if (noRedirect &&
+      !SetDword(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
     return fail("709 重定向设置失败!");
 
-  const std::string_view cookies = cookiesToSend ? std::string_view(*cookiesToSend) : std::string_view();
+  const std::string_view cookies =
+      cookiesToSend ? std::string_view(*cookiesToSend) : std::string_view();
   const Text headers =
       WinHttpRequestHeaders(extraHeaders, method, cookies, completeHeaders, normalizeHeaderNames);
   if (!headers.empty()) {
     const std::wstring wideHeaders = Wide(headers);
-    if (!WinHttpAddRequestHeaders(h.request, wideHeaders.c_str(),
+    if (!WinHttpAddRequestHeaders(request.get(), wideHeaders.c_str(),
                                   static_cast<DWORD>(wideHeaders.size()), WINHTTP_ADDREQ_FLAG_ADD))
       return fail("710 设置协议头失败!");
   }
-  PumpMessages();
 
   const std::string_view body = postBytes.empty() ? postText : postBytes;
   const auto bodyLength = static_cast<DWORD>(body.size());
-  if (!WinHttpSendRequest(h.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+  if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                           body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data()),
                           bodyLength, bodyLength, 0))
     return fail("711 发送请求失败!");
-  PumpMessages();
-  if (!WinHttpReceiveResponse(h.request, nullptr)) return fail("712 服务器未响应!");
-  PumpMessages();
+  if (!WinHttpReceiveResponse(request.get(), nullptr)) return fail("712 服务器未响应!");
 
+  // A read that fails part way (the connection closed before the whole page
+  // came) keeps its message, so a cut page is never taken for a whole one;
+  // what was read so far still comes back.
   Bytes received;
+  bool readFailed = false;
   for (;;) {
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(h.request, &available) || available < 1) break;
+    if (!WinHttpQueryDataAvailable(request.get(), &available)) {
+      readFailed = true;
+      break;
+    }
+    if (available < 1) break;
     Bytes chunk(available, '\0');
     DWORD got = 0;
-    if (!WinHttpReadData(h.request, chunk.data(), available, &got)) {
-      fail("713 读取数据失败!");  // stored; the page read so far still counts
+    if (!WinHttpReadData(request.get(), chunk.data(), available, &got)) {
+      readFailed = true;
       break;
     }
     received.append(chunk.data(), got);
-    PumpMessages();
   }
 
   DWORD size = 0;
-  WinHttpQueryHeaders(h.request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+  WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                       WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
   Bytes wideHeaders(size + 2, '\0');
-  if (!WinHttpQueryHeaders(h.request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                           wideHeaders.data(), &size, WINHTTP_NO_HEADER_INDEX))
+  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
+                           WINHTTP_HEADER_NAME_BY_INDEX, wideHeaders.data(), &size,
+                           WINHTTP_NO_HEADER_INDEX))
     return Text();
   wideHeaders.resize(size);
   const Text rawHeaders = WideToText(wideHeaders, kGbk);
+  // WinHTTP may also end the read quietly when the connection closes before
+  // the page is whole (Wine's does): the declared length tells.
+  if (BodyCutShort(rawHeaders, method, received.size())) readFailed = true;
 
   if (responseHeaders) *responseHeaders = rawHeaders;
-  if (statusText) *statusText = StatusTextOf(rawHeaders);
+  if (statusText) *statusText = readFailed ? Text("713 读取数据失败!") : StatusTextOf(rawHeaders);
   Text cookiesOut = cookiesReceived ? *cookiesReceived : Text();
   Text location, cookie;
   for (const Text& line : Split(rawHeaders, "\r\n")) {
@@ -172,7 +166,6 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
       cookiesOut += "; ";
     }
     LocationFromLine(line, location);
-    PumpMessages();
   }
   if (cookiesOut.size() >= 2 && cookiesOut.compare(cookiesOut.size() - 2, 2, "; ") == 0)
     cookiesOut.resize(cookiesOut.size() - 2);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/commands.h"
+
 namespace e2e {
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -269,6 +271,13 @@ HWND Program::WaitWindowClass(const wchar_t* cls, DWORD timeoutMs) const {
   HWND h = nullptr;
   WaitFor([&] { return (h = FindWindowByClass(cls)) != nullptr; }, timeoutMs);
   return h;
+}
+
+HWND Program::WaitLoginReady(DWORD timeoutMs) const {
+  HWND login = WaitWindowClass(kLoginClass, timeoutMs);
+  if (!login) return nullptr;
+  HWND button = GetDlgItem(login, qx::IdLoginButton);
+  return WaitFor([&] { return IsWindowEnabled(button) != FALSE; }, timeoutMs) ? login : nullptr;
 }
 
 HWND Program::FindMessageBox() const {

@@ -67,6 +67,9 @@ class Program {
   // A visible top-level window of the program of the given window class.
   HWND FindWindowByClass(const wchar_t* cls) const;
   HWND WaitWindowClass(const wchar_t* cls, DWORD timeoutMs = 30000) const;
+  // The login window once it is ready for input: its 登录 button is enabled
+  // after the version check and the session probe have answered.
+  HWND WaitLoginReady(DWORD timeoutMs = 60000) const;
   // A message box (dialog class #32770) of the program.
   HWND WaitMessageBox(DWORD timeoutMs = 30000) const;
   // The program's top-level windows (class, title, visible), for failure messages.

@@ -1,9 +1,9 @@
 // The main window, driven as a user would, against the demo portal: the
 // member summary, the machine list, search, reload, menus and the end.
-#include <gtest/gtest.h>
 #include <windows.h>
-// Needs windows.h first.
+// The other Windows headers need windows.h first.
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -28,7 +28,7 @@ class MainWindowTest : public PortalTest {
   HWND OpenMain(const std::string& beforeLogin = {},
                 const std::function<void(HWND)>& atLogin = {}) {
     program = std::make_unique<Program>(portal);
-    HWND login = program->WaitWindowClass(kLoginClass);
+    HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     if (!beforeLogin.empty()) portal.Set(beforeLogin);
     if (atLogin) atLogin(login);
@@ -215,7 +215,7 @@ TEST_F(MainWindowTest, CommandsNotBuiltDoNothingAndExitEndsTheProgram) {
   HWND main = OpenMain();
   ASSERT_TRUE(main);
   SelectListLine(list, 0);
-  PostMessageW(main, WM_COMMAND, CmdStart, 0);
+  PostMessageW(main, WM_COMMAND, CmdSkinWhite, 0);  // a command not built yet
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   DWORD code = 1;
   ASSERT_TRUE(program->WaitExit(20000, &code));

@@ -66,15 +66,13 @@ TEST_F(SlowPortalTest, WindowsAnswerRepaintAndOpenTheTrayMenuWhileRequestsTakeTh
   };
 
   // The login window shows while the version check runs; 登录 waits for it.
-  HWND login = program.WaitWindowClass(kLoginClass);
+  HWND login = program.WaitLoginReady();
   ASSERT_TRUE(login) << program.DescribeWindows();
-  HWND button = GetDlgItem(login, IdLoginButton);
-  ASSERT_TRUE(WaitFor([&] { return Enabled(button); }, 60000));
   expectAnswered("start");
 
   TypeText(GetDlgItem(login, IdLoginUser), L"demo");
   TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-  Click(button);
+  Click(GetDlgItem(login, IdLoginButton));
   ASSERT_TRUE(WaitFor([&] { return Requests("//home/login/logout") == 1; }));
   EXPECT_TRUE(Repaints(login)) << "the login window did not repaint during the login";
   HWND main = program.WaitWindowClass(kMainClass);

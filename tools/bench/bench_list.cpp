@@ -171,15 +171,14 @@ int main(int argc, char** argv) {
 
   {  // Log in once with the password: the portal remembers the session.
     Program program(portal, env);
-    HWND login = program.WaitWindowClass(kLoginClass);
-    HWND button = login ? GetDlgItem(login, IdLoginButton) : nullptr;
-    if (!button || !WaitFor([&] { return Enabled(button); }, 60000)) {
+    HWND login = program.WaitLoginReady();
+    if (!login) {
       std::fprintf(stderr, "no login window ready:%s\n", program.DescribeWindows().c_str());
       return 3;
     }
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-    Click(button);
+    Click(GetDlgItem(login, IdLoginButton));
     if (!WaitFilled(program, 2000, 180000)) {
       std::fprintf(stderr, "the first login did not fill the list\n");
       return 4;

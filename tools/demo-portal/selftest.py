@@ -12,6 +12,8 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
+from urllib.parse import quote
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo_portal.py")
 
@@ -163,6 +165,19 @@ class DemoPortalTest(unittest.TestCase):
         self.assertEqual(rows[-1], json.loads(subprocess.check_output(
             [sys.executable, SCRIPT, "--dump-machines", "--machines", "2003"]))[-1])
 
+    def test_ssh_machine(self):
+        cookie = self.login()[1]
+        password = 'a b"中文 密码'
+        self.admin("/__admin/set?ssh_machine=" +
+                   urllib.parse.quote("127.0.0.1:2222 " + password))
+        row = self.list_rows(cookie)[1][0]
+        self.assertEqual((row[0], row[3], row[4], row[5]),
+                         ("QX000001", "127.0.0.1:2222", "root", password))
+        machines = self.request("GET", "/__admin/machines")[1].decode("utf-8")
+        self.assertEqual(json.loads(machines.splitlines()[0]), row)
+        self.admin("/__admin/reset")
+        self.assertNotEqual(self.list_rows(self.login()[1])[1][0][3], "127.0.0.1:2222")
+
     def test_power_ops_and_sync(self):
         def verdict(op, vpsid, cookie):
             data = self.request("POST", "//user/cloudManage/" + op, "id=" + vpsid, cookie=cookie)[1]
@@ -183,6 +198,22 @@ class DemoPortalTest(unittest.TestCase):
         for op in ("Start.html", "stop.html", "restart.html"):
             self.assertEqual(verdict(op, vpsid, cookie)[0], "")
         self.assertNotIn("同步成功".encode("gbk"), verdict("sync.html", vpsid, cookie)[1])
+
+        # The last body received, and a reply given by hand for all four.
+        last = self.admin("/__admin/last")
+        self.assertEqual((last["path"], last["body_raw"]), ("//user/cloudManage/sync.html",
+                                                             "id=" + vpsid))
+        self.admin("/__admin/set?refuse=0&op_reply=" + quote("<p>开机成功</p>"))
+        self.assertEqual(verdict("Start.html", vpsid, cookie), ("", "<p>开机成功</p>".encode("gbk")))
+
+    def test_hostile_row(self):
+        cookie = self.login()[1]
+        self.admin("/__admin/set?hostile_row=1")
+        first = self.list_rows(cookie)[1][0]
+        self.assertEqual(first[0], "..\\..\\x")
+        self.assertTrue(first[3].endswith(":3389\r\nalternate shell:s:cmd"), first[3])
+        machines = self.request("GET", "/__admin/machines")[1].decode("utf-8")
+        self.assertEqual(json.loads(machines.splitlines()[0]), first)
 
     def test_manage_fragment_and_ticket(self):
         cookie = self.login()[1]

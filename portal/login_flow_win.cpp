@@ -1,5 +1,5 @@
-// The login requests; kept apart from the page rules, which build natively.
-#include "portal/login.h"
+#include "portal/login_flow_win.h"
+
 #include "web/codepage.h"
 #include "web/fetch_page.h"
 
@@ -17,10 +17,11 @@ void Logout(std::string_view portalBaseUrl) {
   PlainGet(url);
 }
 
-Text PostLogin(std::string_view portalBaseUrl, std::string_view user, std::string_view password) {
+Text PostLogin(std::string_view portalBaseUrl, std::string_view userUtf8,
+               std::string_view passwordUtf8) {
   Text url(portalBaseUrl);
   url += "//login/login";
-  return BytesToText(FetchPage(url, 1, LoginBody(user, password)));
+  return Utf8ToAnsi(BytesToText(FetchPage(url, 1, LoginBody(userUtf8, passwordUtf8))));
 }
 
 }  // namespace qx

@@ -1,0 +1,17 @@
+// The login requests, each through WinINet's shared cookie store. They block:
+// run them on a worker (app/flow_runner_win.h), never on the window thread.
+#pragma once
+
+#include <string_view>
+
+#include "portal/login.h"
+
+namespace qx {
+
+ProbeResult ProbeSession(std::string_view portalBaseUrl);
+void Logout(std::string_view portalBaseUrl);
+// Posts the login form (values in UTF-8); the reply converted to GBK.
+Text PostLogin(std::string_view portalBaseUrl, std::string_view userUtf8,
+               std::string_view passwordUtf8);
+
+}  // namespace qx

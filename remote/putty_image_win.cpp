@@ -1,0 +1,79 @@
+#include "remote/putty_image_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "web/handles_win.h"
+#include "web/wide_win.h"
+
+namespace qx {
+namespace {
+
+// True when the file holds exactly `bytes`.
+bool FileHolds(const std::wstring& path, std::string_view bytes) {
+  UniqueHandle f(CreateFileW(path.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+  if (!f) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(f.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) != bytes.size())
+    return false;
+  std::string have(bytes.size(), '\0');
+  size_t at = 0;
+  while (at < have.size()) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(have.size() - at, 1 << 20));
+    if (!ReadFile(f.get(), have.data() + at, want, &got, nullptr) || got == 0) return false;
+    at += got;
+  }
+  return have == bytes;
+}
+
+bool WriteAll(HANDLE f, std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 20));
+    if (!WriteFile(f, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string_view PuttyImage() {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(kPuttyImageResource), RT_RCDATA);
+  HGLOBAL loaded = res ? LoadResource(module, res) : nullptr;
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) return {};
+  return {static_cast<const char*>(data), SizeofResource(module, res)};
+}
+
+bool WritePuttyImage() {
+  const std::string_view image = PuttyImage();
+  if (image.empty()) return false;
+  const std::wstring path = Wide(kPuttyPath);
+  if (FileHolds(path, image)) return true;
+
+  const std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  {
+    UniqueHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    if (!WriteAll(f.get(), image)) {
+      f.reset();
+      DeleteFileW(temp.c_str());
+      return false;
+    }
+  }
+  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qx

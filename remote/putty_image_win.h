@@ -1,0 +1,25 @@
+// The PuTTY program the terminal carries as a resource, and its written-out
+// copy C:\qarvex\putty.exe that "Linux远程" starts.
+#pragma once
+
+#include <string_view>
+
+namespace qx {
+
+// Resource ids (RCDATA) in resources/qarvex.rc.
+constexpr int kPuttyImageResource = 20;
+constexpr int kPuttyLicenceResource = 21;
+
+// Where the image is written and started from (GBK).
+inline constexpr const char* kPuttyPath = "C:\\qarvex\\putty.exe";
+
+// The embedded image; empty when the resource is missing.
+std::string_view PuttyImage();
+
+// Writes the image to C:\qarvex\putty.exe, replacing the file (through a
+// temporary file, so a failed write never leaves half a program behind). A
+// file that already holds exactly the image is left alone: it may be running.
+// False on failure, which is not fatal: the launch then fails silently.
+bool WritePuttyImage();
+
+}  // namespace qx

@@ -1,0 +1,31 @@
+// How long the steps of a flow took, for the timing log (QARVEX_TIMING_LOG):
+// flows report one line each to the sink the program sets at start-up;
+// without a sink nothing is written.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// Collects "name=ms" fields for one line: Lap() ends a step and starts the next.
+class TimingLine {
+ public:
+  explicit TimingLine(std::string_view what) : line_(what) {}
+  void Lap(std::string_view step);  // the time since the last lap (or the start)
+  void Total();                     // total_ms since the start
+  void Add(std::string_view name, long long value);
+  void Report() const;  // hands the line to the sink
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::string line_;
+  Clock::time_point start_ = Clock::now(), lap_ = start_;
+};
+
+// The sink, called from any thread (one call at a time).
+void SetTimingSink(std::function<void(std::string_view line)> sink);
+
+}  // namespace qx
