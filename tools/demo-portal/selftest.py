@@ -133,6 +133,13 @@ class DemoPortalTest(unittest.TestCase):
         self.assertEqual(self.probe(cookie), ("", "0"))
         self.assertEqual(self.list_rows(cookie), ([0, 0, 0], []))
 
+    def test_remember_makes_the_session_cookie_persistent(self):
+        resp, _ = self.request("POST", "//login/login", LOGIN_BODY % ("demo", "demo123"))
+        self.assertNotIn("Max-Age", resp.getheader("Set-Cookie"))
+        self.admin("/__admin/set?remember=1")
+        resp, _ = self.request("POST", "//login/login", LOGIN_BODY % ("demo", "demo123"))
+        self.assertIn("; Max-Age=86400; Expires=", resp.getheader("Set-Cookie"))
+
     def test_members_and_list_match_dump(self):
         cookie = self.login()[1]
         members = gbk(self.request("GET", "//user/members", cookie=cookie)[1])
