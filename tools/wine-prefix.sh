@@ -21,11 +21,11 @@ reg="$WINEPREFIX/qarvex-settings.reg"
   # No crash dialogs in tests.
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
   # Every program of the prefix runs in one virtual desktop (a single X
-  # window of 1280x800): no X window manager is involved, so Wine does not
+  # window of 1920x1080): no X window manager is involved, so Wine does not
   # wait for one whenever a window is shown or hidden, and the tests and the
   # program they start see the same desktop.
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n'
-  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1280x800"\r\n'
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1920x1080"\r\n'
 } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg.new"
 
 stamp="$WINEPREFIX/.qarvex-ready"

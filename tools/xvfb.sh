@@ -1,6 +1,6 @@
 # Sourced by tools/test.sh and tools/run.sh: a private X display.
 #
-# qarvex_start_display starts Xvfb (1280x800, 24 bits, no TCP), lets it pick a
+# qarvex_start_display starts Xvfb (1920x1080, 24 bits, no TCP), lets it pick a
 # free display number itself (-displayfd) and exports DISPLAY once the server
 # answers. It fails loudly, with Xvfb's own output, when the server does not
 # come up. qarvex_stop_display ends that server (and only that one).
@@ -10,7 +10,7 @@ qarvex_xvfb_dir=""
 
 qarvex_start_display() {
   qarvex_xvfb_dir="$(mktemp -d "${TMPDIR:-/tmp}/qarvex-xvfb.XXXXXX")"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp \
     3>"$qarvex_xvfb_dir/display" >"$qarvex_xvfb_dir/log" 2>&1 </dev/null &
   qarvex_xvfb_pid=$!
   local number="" _

@@ -724,6 +724,8 @@ TEST_F(MachineCommandsTest, SortColoursKeysAndAWindowThatGrows) {
   EXPECT_EQ(listRect.right - listRect.left, client.right);
   RECT grown;
   GetWindowRect(main, &grown);
+  EXPECT_EQ(grown.right - grown.left, 1600);
+  EXPECT_EQ(grown.bottom - grown.top, 900);
   PostMessageW(main, WM_CLOSE, 0, 0);
   ASSERT_TRUE(program->WaitExit(20000));
   ASSERT_TRUE(OpenMain());
