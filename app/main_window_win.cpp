@@ -103,6 +103,7 @@ struct MainWindow {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void RunCreationSequence();
+  void FinishCreation();
   void RefreshMachineList();
   // The member summary, then the three list pages, on the portal's worker;
   // each result is applied when it arrives.
@@ -220,21 +221,28 @@ void MainWindow::SetLabelText(HWND label, std::string_view text) {
 
 void MainWindow::HideLoading() { ShowWindow(loadingLabel, SW_HIDE); }
 
-// The creation sequence, run once the window is on the screen so that the
-// loading text shows while the pages load. The requests run on workers; their
-// results arrive as messages and are applied in the order the portal answered.
+// The creation sequence. The requests go out first, on the workers, so that
+// the pages are on their way while the window shows itself; the window's own
+// steps follow in their order in short turns of the window thread (see
+// OpenMainWindow), so that it keeps answering. Results arrive as messages and
+// are applied in the order the portal answered.
 void MainWindow::RunCreationSequence() {
   loading = true;
-  CloseLoginWindow();
-  WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
-  WritePuttyImage();
-  ShowLoading("列表加载中,请稍后");
-  tray.Place(hwnd);
+  // putty.exe (a megabyte) is compared and written off the window thread.
+  QueueOnLane(Lane::OtherHost, [] { WritePuttyImage(); });
   // The notice page lives on another host: it loads beside the portal pages.
   RunFlow(
       Lane::OtherHost, flows, [url = NoticePageUrl()] { return FetchNoticeLine(url); },
       [this](Text& line) { SetLabelText(notice, line); });
   StartLoad("created");
+  ShowLoading("列表加载中,请稍后");
+}
+
+// The rest of the creation, once the window is on the screen.
+void MainWindow::FinishCreation() {
+  CloseLoginWindow();
+  WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
+  tray.Place(hwnd);
 }
 
 void MainWindow::RefreshMachineList() {
@@ -647,9 +655,9 @@ HWND OpenMainWindow() {
   Text caption = "QARVEX挂机宝管理终端       官网：" + UrlHost(WebsiteUrl());
   HWND h = CreateTopWindow(kClass, caption, WS_OVERLAPPEDWINDOW, 50, 50, 1208, 519, &window);
   if (!h) return nullptr;
-  ShowAtStoredPlacement(h);
-  UpdateWindow(h);
   window.RunCreationSequence();
+  ShowAtStoredPlacement(h);
+  PostToWindowThread(window.flows.Token(), [] { g_main->FinishCreation(); });
   return h;
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace qx {
@@ -70,15 +71,30 @@ const GbkTable& Table() {
 // for any malformed sequence, which the platform's own conversion handles.
 bool Utf8ToGbkByTable(std::string_view in, Text& out) {
   const GbkTable& t = Table();
-  out.clear();
-  out.reserve(in.size());
+  // GBK never takes more bytes than UTF-8 for the same characters, except a
+  // character beyond the basic plane, which becomes the platform's default.
+  out.assign(in.size() + (t.beyondBmp.size() > 4 ? in.size() : 0), '\0');
+  char* w = out.data();
   const auto* p = reinterpret_cast<const unsigned char*>(in.data());
   const auto* end = p + in.size();
   while (p < end) {
+    // Runs of ASCII eight bytes at a time (a NUL ends the text).
+    if (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const bool ascii = (word & 0x8080808080808080ULL) == 0;
+      const bool nul = ((word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL) != 0;
+      if (ascii && !nul) {
+        std::memcpy(w, p, 8);
+        w += 8;
+        p += 8;
+        continue;
+      }
+    }
     unsigned c = *p;
     if (c == 0) break;
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      *w++ = static_cast<char>(c);
       ++p;
       continue;
     }
@@ -101,13 +117,15 @@ bool Utf8ToGbkByTable(std::string_view in, Text& out) {
     if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
     p += n + 1;
     if (c > 0xFFFF) {
-      out += t.beyondBmp;
+      std::memcpy(w, t.beyondBmp.data(), t.beyondBmp.size());
+      w += t.beyondBmp.size();
       continue;
     }
     const std::uint16_t b = t.bytes[c];
-    out += static_cast<char>(b & 0xFF);
-    if (t.length[c] == 2) out += static_cast<char>(b >> 8);
+    *w++ = static_cast<char>(b & 0xFF);
+    if (t.length[c] == 2) *w++ = static_cast<char>(b >> 8);
   }
+  out.resize(static_cast<std::size_t>(w - out.data()));
   return true;
 }
 
