@@ -96,7 +96,7 @@ class MachineCommandsTest : public PortalTest {
   HWND OpenMain(const std::string& beforeLogin = {}, const std::vector<std::wstring>& env = {}) {
     if (!beforeLogin.empty()) portal.Set(beforeLogin);
     program = std::make_unique<Program>(portal, env);
-    HWND login = program->WaitWindowClass(kLoginClass);
+    HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
