@@ -39,6 +39,26 @@ stage="$here/build/dist/stage/$name"
 rm -rf "$here/build/dist/stage"
 mkdir -p "$stage/licenses"
 x86_64-w64-mingw32-strip -o "$stage/qarvex.exe" "$here/build/win/qarvex.exe"
+# strip stamps the file with the time of day: the link time goes back in (and
+# the header checksum is made again), so one build gives one package.
+/usr/bin/python3 - "$here/build/win/qarvex.exe" "$stage/qarvex.exe" <<'PY'
+import struct, sys
+linked, stripped = sys.argv[1], sys.argv[2]
+with open(linked, "rb") as f:
+    head = f.read(4096)
+stamp = struct.unpack_from("<I", head, struct.unpack_from("<I", head, 0x3C)[0] + 8)[0]
+data = bytearray(open(stripped, "rb").read())
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+struct.pack_into("<I", data, pe + 8, stamp)
+checksum_at = pe + 24 + 64  # optional header, after the file header
+struct.pack_into("<I", data, checksum_at, 0)
+total = 0
+for (word,) in struct.iter_unpack("<H", bytes(data) + b"\0" * (len(data) % 2)):
+    total += word
+    total = (total & 0xFFFF) + (total >> 16)
+struct.pack_into("<I", data, checksum_at, (total & 0xFFFF) + len(data))
+open(stripped, "wb").write(data)
+PY
 sed "s/@VERSION@/$version/g" "$here/resources/package-readme.txt" >"$stage/README.txt"
 # Every licence that travels in resources/ (PuTTY, the HTML parser, ...).
 for f in "$here"/resources/*-licence.txt; do
@@ -85,7 +105,7 @@ done
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || date +%s)}"
 zip="$here/build/dist/$name.zip"
 rm -f "$zip"
-/usr/bin/python3 - "$here/build/dist/stage" "$name" "$zip" "$epoch" <<'EOF'
+/usr/bin/python3 - "$here/build/dist/stage" "$name" "$zip" "$epoch" <<'PY'
 import os, sys, time, zipfile
 root, name, out, epoch = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
 stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip dates start in 1980
@@ -103,7 +123,7 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
             z.writestr(info, f.read())
     for i in z.infolist():
         print(f"{i.file_size:>10}  {i.compress_size:>10}  {i.filename}")
-EOF
+PY
 rm -rf "$here/build/dist/stage"
 size="$(stat -c %s "$zip")"
 echo "$zip: $size bytes ($(numfmt --to=iec --suffix=B "$size"))"
