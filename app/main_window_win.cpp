@@ -49,7 +49,8 @@ constexpr ListColumn kListColumns[kMachineColumnCount] = {
     {"到期时间", 130}, {"状态", 70},      {"vpsid", 0},
 };
 
-// The embedded PNG as a bitmap composed on `background`.
+// The embedded PNG as a bitmap composed on `background`; its pixels are
+// design units, so above 96 DPI it is resampled to the scaled size.
 UniqueBitmap LoadPngResource(int id, COLORREF background) {
   HMODULE module = GetModuleHandleW(nullptr);
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
@@ -66,12 +67,33 @@ UniqueBitmap LoadPngResource(int id, COLORREF background) {
   ComPtr<IStream> stream;
   *stream.put() = SHCreateMemStream(static_cast<const BYTE*>(data), size);
   if (stream) {
+    using namespace Gdiplus::DllExports;
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
+    if (GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
+      UINT w = 0, h = 0;
+      GdipGetImageWidth(bitmap, &w);
+      GdipGetImageHeight(bitmap, &h);
+      const int width = Scale(static_cast<int>(w)), height = Scale(static_cast<int>(h));
+      Gdiplus::GpBitmap* sized = nullptr;
+      Gdiplus::GpGraphics* g = nullptr;
+      if ((static_cast<int>(w) != width || static_cast<int>(h) != height) && width > 0 &&
+          height > 0 &&
+          GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppARGB, nullptr, &sized) ==
+              Gdiplus::Ok &&
+          GdipGetImageGraphicsContext(sized, &g) == Gdiplus::Ok) {
+        GdipSetInterpolationMode(g, Gdiplus::InterpolationModeHighQualityBicubic);
+        GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
+        GdipDrawImageRectI(g, bitmap, 0, 0, width, height);
+        GdipDeleteGraphics(g);
+        GdipDisposeImage(bitmap);
+        bitmap = sized;
+      } else if (sized) {
+        GdipDisposeImage(sized);
+      }
       Gdiplus::ARGB argb = 0xFF000000u | (GetRValue(background) << 16) |
                            (GetGValue(background) << 8) | GetBValue(background);
-      Gdiplus::DllExports::GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
-      Gdiplus::DllExports::GdipDisposeImage(bitmap);
+      GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
+      GdipDisposeImage(bitmap);
     }
   }
   stream.reset();
@@ -169,7 +191,8 @@ void MainWindow::CreateControls() {
     SendMessageW(contactPicture, STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(contactBitmap.get()));
   // A bitmap static sizes itself to its picture; keep the layout's box.
-  SetWindowPos(contactPicture, nullptr, 1104, 8, 96, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(contactPicture, nullptr, Scale(1104), Scale(8), Scale(96), Scale(24),
+               SWP_NOZORDER | SWP_NOACTIVATE);
 
   // A virtual list: it asks for the texts of the lines it shows, so filling
   // it costs the same for 20 and 2,000 machines.
@@ -184,7 +207,7 @@ void MainWindow::CreateControls() {
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     col.pszText = title.data();
-    col.cx = kListColumns[c].width;
+    col.cx = Scale(kListColumns[c].width);
     col.iSubItem = c;
     SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
   }
