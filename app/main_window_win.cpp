@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -186,13 +187,21 @@ void MainWindow::CreateControls() {
 
   contactPicture = CreateChild(hwnd, L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, 1104, 8,
                                96, 24, IdMainContactPicture);
-  contactBitmap = LoadPngResource(kContactPictureId, GetSysColor(COLOR_BTNFACE));
-  if (contactBitmap)
-    SendMessageW(contactPicture, STM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(contactBitmap.get()));
-  // A bitmap static sizes itself to its picture; keep the layout's box.
-  SetWindowPos(contactPicture, nullptr, Scale(1104), Scale(8), Scale(96), Scale(24),
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  // The picture is decoded on a worker (GDI+ is slow to start) and shown when ready.
+  RunFlow(
+      Lane::OtherHost, flows,
+      [background = GetSysColor(COLOR_BTNFACE)] {
+        return std::make_shared<UniqueBitmap>(LoadPngResource(kContactPictureId, background));
+      },
+      [this](std::shared_ptr<UniqueBitmap>& bitmap) {
+        contactBitmap = std::move(*bitmap);
+        if (contactBitmap)
+          SendMessageW(contactPicture, STM_SETIMAGE, IMAGE_BITMAP,
+                       reinterpret_cast<LPARAM>(contactBitmap.get()));
+        // A bitmap static sizes itself to its picture; keep the layout's box.
+        SetWindowPos(contactPicture, nullptr, Scale(1104), Scale(8), Scale(96), Scale(24),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      });
 
   // A virtual list: it asks for the texts of the lines it shows, so filling
   // it costs the same for 20 and 2,000 machines.
@@ -679,7 +688,8 @@ HWND OpenMainWindow() {
   HWND h = CreateTopWindow(kClass, caption, WS_OVERLAPPEDWINDOW, 50, 50, 1208, 519, &window);
   if (!h) return nullptr;
   window.RunCreationSequence();
-  ShowAtStoredPlacement(h);
+  // Showing and the rest of the creation each get a turn of their own.
+  PostToWindowThread(window.flows.Token(), [h] { ShowAtStoredPlacement(h); });
   PostToWindowThread(window.flows.Token(), [] { g_main->FinishCreation(); });
   return h;
 }
