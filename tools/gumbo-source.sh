@@ -16,4 +16,5 @@ cp -r "$tree/gumbo-parser/src" "$out/src.tmp"
 cp "$tree/LICENSE-DEPENDENCIES.md" "$out/LICENSE-DEPENDENCIES.md"
 echo "gumbo from $(basename "$tree")" >"$out/origin.txt"
 mv "$out/src.tmp" "$out/src"
+rm -rf "$out/debian"  # only the parser's sources are kept
 echo "gumbo-source: gumbo from $(basename "$tree") in $out/src"
