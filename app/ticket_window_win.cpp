@@ -45,8 +45,6 @@ struct TicketWindow {
   bool& Filing(TicketKind kind) { return kind == TicketKind::DialUp ? filingDialUp : filingRemote; }
 };
 
-TicketWindow* g_ticket = nullptr;
-
 void TicketWindow::CreateControls() {
   auto at = [](int x, int y) { return POINT{kGroupX + x, kGroupY + y}; };
   CreateChild(hwnd, L"BUTTON", "工单类型", BS_GROUPBOX, kGroupX, kGroupY, 392, 174, IdTicketGroup);
@@ -171,7 +169,6 @@ HWND OpenTicketWindow(std::string_view details) {
     RegisterWindowClass(kClass, WindowProcOf<TicketWindow>);
     registered = true;
   }
-  g_ticket = &window;
   if (!window.hwnd) {
     HWND h = CreateTopWindow(kClass, "", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                              50, 50, 417, 216, &window);
@@ -186,7 +183,5 @@ HWND OpenTicketWindow(std::string_view details) {
   SetForegroundWindow(window.hwnd);
   return window.hwnd;
 }
-
-HWND TicketWindowHandle() { return g_ticket ? g_ticket->hwnd : nullptr; }
 
 }  // namespace qx

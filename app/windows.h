@@ -35,6 +35,5 @@ HWND LoginWindowHandle();
 // The ticket window for a machine's details text: opened when there is none,
 // otherwise brought to the front and read again for these details.
 HWND OpenTicketWindow(std::string_view details);
-HWND TicketWindowHandle();
 
 }  // namespace qx
