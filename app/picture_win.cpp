@@ -5,6 +5,8 @@
 // GDI+ (flat API) decodes the PNG.
 #include <gdiplus.h>
 
+#include "app/win_util.h"  // Scale
+
 namespace qx {
 
 UniqueBitmap LoadPngPicture(int resourceId, COLORREF background) {
@@ -24,12 +26,33 @@ UniqueBitmap LoadPngPicture(int resourceId, COLORREF background) {
   ComPtr<IStream> stream;
   *stream.put() = SHCreateMemStream(static_cast<const BYTE*>(data), size);
   if (stream) {
+    using namespace Gdiplus::DllExports;
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
+    if (GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
+      UINT w = 0, h = 0;
+      GdipGetImageWidth(bitmap, &w);
+      GdipGetImageHeight(bitmap, &h);
+      const int width = Scale(static_cast<int>(w)), height = Scale(static_cast<int>(h));
+      Gdiplus::GpBitmap* sized = nullptr;
+      Gdiplus::GpGraphics* g = nullptr;
+      if ((static_cast<int>(w) != width || static_cast<int>(h) != height) && width > 0 &&
+          height > 0 &&
+          GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppARGB, nullptr, &sized) ==
+              Gdiplus::Ok &&
+          GdipGetImageGraphicsContext(sized, &g) == Gdiplus::Ok) {
+        GdipSetInterpolationMode(g, Gdiplus::InterpolationModeHighQualityBicubic);
+        GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
+        GdipDrawImageRectI(g, bitmap, 0, 0, width, height);
+        GdipDeleteGraphics(g);
+        GdipDisposeImage(bitmap);
+        bitmap = sized;
+      } else if (sized) {
+        GdipDisposeImage(sized);
+      }
       Gdiplus::ARGB argb = 0xFF000000u | (GetRValue(background) << 16) |
                            (GetGValue(background) << 8) | GetBValue(background);
-      Gdiplus::DllExports::GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
-      Gdiplus::DllExports::GdipDisposeImage(bitmap);
+      GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
+      GdipDisposeImage(bitmap);
     }
   }
   stream.reset();

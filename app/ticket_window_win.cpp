@@ -72,7 +72,8 @@ void TicketWindow::CreateControls() {
     SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(contactBitmap.get()));
   // A bitmap static sizes itself to its picture; keep the layout's box.
-  SetWindowPos(picture, nullptr, p.x, p.y, 96, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(picture, nullptr, Scale(p.x), Scale(p.y), Scale(96), Scale(24),
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Takes the machine's details, sets the title and reads the contact fields
