@@ -19,6 +19,7 @@
 #include "app/flow_runner_win.h"
 #include "app/machine_commands_win.h"
 #include "app/menus_win.h"
+#include "app/portal_commands_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
 #include "app/windows.h"
@@ -568,6 +569,7 @@ void MainWindow::OnCommand(int id, int code) {
   }
   if (id >= CmdConnect && !MenuCommandReady(id)) return;  // not built yet
   if (RunMachineCommand(id)) return;
+  if (RunPortalCommand(id)) return;
   switch (id) {
     case IdMainSearchButton:
       OnSearch();

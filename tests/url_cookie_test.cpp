@@ -41,10 +41,10 @@ TEST(SplitUrl, RootDomain) {
   EXPECT_EQ(UrlHost("http://localhost/x", true), "localhost");
 }
 
-TEST(FormEncode, BrowserFormRules) {
-  EXPECT_EQ(FormEncode("a&b=c%d+e f"), "a%26b%3Dc%25d%2Be+f");
-  EXPECT_EQ(FormEncode("\xE7\x99\xBB"), "%E7%99%BB");
-  EXPECT_EQ(FormEncode("Az09-_.*"), "Az09-_.*");
+TEST(BrowserFormEncode, BrowserFormRules) {
+  EXPECT_EQ(BrowserFormEncode("a&b=c%d+e f"), "a%26b%3Dc%25d%2Be+f");
+  EXPECT_EQ(BrowserFormEncode("\xE7\x99\xBB"), "%E7%99%BB");
+  EXPECT_EQ(BrowserFormEncode("Az09-_.*"), "Az09-_.*");
 }
 
 TEST(MergeCookies, NewItemsFirstThenOldOnesByName) {

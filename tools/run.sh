@@ -66,6 +66,16 @@ if seen "//user/cloud/menu/third"; then
   sleep 2
   import -window root "$shots/resolution.png"
   echo "Screenshot of the resolution window: $shots/resolution.png"
+  # 工单 → 故障申报 on a line right of the resolution window (five items up from
+  # the menu's end, then its submenu): the ticket window, once it has read the
+  # ticket form.
+  xdotool mousemove 700 400 click 1 sleep 0.5 click 3 sleep 1
+  xdotool key --delay 200 Up Up Up Up Up Right Return
+  if seen "//user/ticket/add.html"; then
+    sleep 2
+    import -window root "$shots/ticket.png"
+    echo "Screenshot of the ticket window: $shots/ticket.png"
+  fi
 fi
 kill "$app" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
