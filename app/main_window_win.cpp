@@ -3,10 +3,6 @@
 #include <windows.h>
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
-#include <objidl.h>
-#include <shlwapi.h>
-// GDI+ (flat API) decodes the embedded contact picture.
-#include <gdiplus.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +15,7 @@
 #include "app/flow_runner_win.h"
 #include "app/machine_commands_win.h"
 #include "app/menus_win.h"
+#include "app/picture_win.h"
 #include "app/portal_commands_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
@@ -39,7 +36,6 @@ namespace {
 constexpr wchar_t kClass[] = L"QarvexMainWindow";
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr int kContactPictureId = 2;  // RCDATA: the 92 × 22 PNG
 
 struct ListColumn {
   const char* title;
@@ -50,58 +46,6 @@ constexpr ListColumn kListColumns[kMachineColumnCount] = {
     {"系统账户", 90},  {"系统密码", 100}, {"宽带账户", 100}, {"宽带密码", 80}, {"开通时间", 130},
     {"到期时间", 130}, {"状态", 70},      {"vpsid", 0},
 };
-
-// The embedded PNG as a bitmap composed on `background`; its pixels are
-// design units, so above 96 DPI it is resampled to the scaled size.
-UniqueBitmap LoadPngResource(int id, COLORREF background) {
-  HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!res) return {};
-  HGLOBAL loaded = LoadResource(module, res);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  DWORD size = SizeofResource(module, res);
-  if (!data || !size) return {};
-
-  ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartupInput input;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return {};
-  HBITMAP result = nullptr;
-  ComPtr<IStream> stream;
-  *stream.put() = SHCreateMemStream(static_cast<const BYTE*>(data), size);
-  if (stream) {
-    using namespace Gdiplus::DllExports;
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
-      UINT w = 0, h = 0;
-      GdipGetImageWidth(bitmap, &w);
-      GdipGetImageHeight(bitmap, &h);
-      const int width = Scale(static_cast<int>(w)), height = Scale(static_cast<int>(h));
-      Gdiplus::GpBitmap* sized = nullptr;
-      Gdiplus::GpGraphics* g = nullptr;
-      if ((static_cast<int>(w) != width || static_cast<int>(h) != height) && width > 0 &&
-          height > 0 &&
-          GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppARGB, nullptr, &sized) ==
-              Gdiplus::Ok &&
-          GdipGetImageGraphicsContext(sized, &g) == Gdiplus::Ok) {
-        GdipSetInterpolationMode(g, Gdiplus::InterpolationModeHighQualityBicubic);
-        GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
-        GdipDrawImageRectI(g, bitmap, 0, 0, width, height);
-        GdipDeleteGraphics(g);
-        GdipDisposeImage(bitmap);
-        bitmap = sized;
-      } else if (sized) {
-        GdipDisposeImage(sized);
-      }
-      Gdiplus::ARGB argb = 0xFF000000u | (GetRValue(background) << 16) |
-                           (GetGValue(background) << 8) | GetBValue(background);
-      GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
-      GdipDisposeImage(bitmap);
-    }
-  }
-  stream.reset();
-  Gdiplus::GdiplusShutdown(token);
-  return UniqueBitmap(result);
-}
 
 struct MainWindow {
   HWND hwnd = nullptr;
@@ -192,7 +136,7 @@ void MainWindow::CreateControls() {
   RunFlow(
       Lane::OtherHost, flows,
       [background = GetSysColor(COLOR_BTNFACE)] {
-        return std::make_shared<UniqueBitmap>(LoadPngResource(kContactPictureId, background));
+        return std::make_shared<UniqueBitmap>(LoadPngPicture(kContactPictureId, background));
       },
       [this](std::shared_ptr<UniqueBitmap>& bitmap) {
         contactBitmap = std::move(*bitmap);
