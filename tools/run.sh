@@ -41,6 +41,9 @@ printf '[账户密码]\r\nuser=demo\r\npass=demo123pass' | iconv -f UTF-8 -t GBK
   >"$WINEPREFIX/drive_c/qarvex/config.ini"
 log="$here/build/demo-portal.log"
 : >"$log"
+# Three demo machines expire soon (one already has), for the list's colours.
+python3 -c "import urllib.request,sys; urllib.request.urlopen(sys.argv[1]).read()" \
+  "$QARVEX_PORTAL_URL/__admin/set?expiry_soon=1" >/dev/null
 wine "$here/build/win/qarvex.exe" >/dev/null 2>&1 </dev/null &
 app=$!
 # Waits (up to 60 s) until the portal has seen a request for the path.
@@ -76,6 +79,15 @@ if seen "//user/cloud/menu/third"; then
     import -window root "$shots/ticket.png"
     echo "Screenshot of the ticket window: $shots/ticket.png"
   fi
+  # The main window maximised (a double-click on its caption), sorted by
+  # 到期时间 (a click on that column's title): the lines close to their expiry
+  # time stand out in colour.
+  xdotool mousemove 1000 62 click --repeat 2 --delay 120 1
+  sleep 1.5
+  xdotool mousemove 1066 76 click 1
+  sleep 1.5
+  import -window root "$shots/main-maximised-by-expiry.png"
+  echo "Screenshot of the maximised main window sorted by expiry: $shots/main-maximised-by-expiry.png"
 fi
 kill "$app" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
