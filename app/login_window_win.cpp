@@ -4,6 +4,7 @@
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
 
+#include "app/atomic_file_win.h"
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/flow_runner_win.h"
@@ -71,6 +72,7 @@ void LoginWindow::OnCreate() {
   EnableWindow(loginButton, FALSE);
   EnableWindow(oneClickButton, FALSE);
   CreateFolderGbk(kDataDir);
+  RemoveLeftoverTempFiles(Wide(kDataDir));  // of a write that a crash cut short
   tray.Place(hwnd);
   FillCredentials();
   RunFlow(
@@ -117,10 +119,10 @@ void LoginWindow::ShowProbe(const ProbeResult& probe) {
 void LoginWindow::OnLogin() {
   if (loggingIn || !IsWindowEnabled(loginButton)) return;
   loggingIn = true;
-  // config.ini keeps the GBK text; the portal gets the boxes' own text in UTF-8.
-  const Text path = Text(kDataDir) + "config.ini";
-  DeleteFileGbk(path);
-  WriteWholeFile(path, CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
+  // config.ini keeps the GBK text; the portal gets the boxes' own text in
+  // UTF-8. The new credentials replace the old ones in one step.
+  WriteWholeFile(Text(kDataDir) + "config.ini",
+                 CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
   const Text name = WindowTextUtf8(user), pass = WindowTextUtf8(password);
 
   EnableWindow(loginButton, FALSE);
