@@ -144,7 +144,7 @@ void LoginWindow::OnLoginReply(const Text& reply) {
     OpenMainWindow();  // closes this window
     return;
   }
-  MessageBoxGbk(reply, "信息：");
+  MessageBoxGbk(LoginFailureText(reply), "信息：");
   if (!hwnd) return;  // closed while the box was up
   SetWindowTextGbk(loginButton, "登录");
   EnableWindow(loginButton, TRUE);
