@@ -39,7 +39,13 @@ struct LoginWindow {
   void FillCredentials();
   void ShowProbe(const ProbeResult& probe);
   void OnLogin();
-  void OnLoginReply(const Text& reply);
+  // The verdict and the failure box's text, decided on the worker: the reply
+  // may be a page of megabytes.
+  struct LoginReply {
+    bool succeeded = false;
+    Text boxText;
+  };
+  void OnLoginReply(const LoginReply& reply);
   void OnOneClick();
   HBRUSH OnLabelColour(HDC dc, HWND label);
 };
@@ -131,20 +137,21 @@ void LoginWindow::OnLogin() {
       Lane::Portal, flows,
       [base = PortalBaseUrl(), name, pass] {
         Logout(base);
-        return PostLogin(base, name, pass);
+        const Text reply = PostLogin(base, name, pass);
+        return LoginReply{LoginSucceeded(reply), LoginFailureText(reply)};
       },
       // The portal wants a moment after the post before the session is used.
-      [this](Text& reply) {
+      [this](LoginReply& reply) {
         RunLater(flows, 2000, [this, reply = std::move(reply)] { OnLoginReply(reply); });
       });
 }
 
-void LoginWindow::OnLoginReply(const Text& reply) {
-  if (LoginSucceeded(reply)) {
+void LoginWindow::OnLoginReply(const LoginReply& reply) {
+  if (reply.succeeded) {
     OpenMainWindow();  // closes this window
     return;
   }
-  MessageBoxGbk(LoginFailureText(reply), "信息：");
+  MessageBoxGbk(reply.boxText, "信息：");
   if (!hwnd) return;  // closed while the box was up
   SetWindowTextGbk(loginButton, "登录");
   EnableWindow(loginButton, TRUE);
