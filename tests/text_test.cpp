@@ -75,6 +75,7 @@ TEST(TextBeforeAfter, FirstAndLastOccurrence) {
   EXPECT_EQ(TextAfter("a: b: c", ": ", 3), "b: c");
   // -n for TextAfter: first occurrence at or after position n.
   EXPECT_EQ(TextAfter("a: b: c", ": ", -3), "c");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", LONG_MIN), "") << "a position beyond any text";
   EXPECT_EQ(TextBefore("a: b: c", ": ", 3), "a: b");
   EXPECT_EQ(TextBefore("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "x"), "");
