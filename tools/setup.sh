@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(cmake make g++ googletest python3 openssl
           mingw-w64 g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
-          dpkg-dev python3-paramiko)
+          dpkg-dev python3-paramiko clang libclang-rt-14-dev)
 # PuTTY is built from Debian's source package (tools/build-putty.sh): apt needs
 # deb-src entries for the release, added once when none are configured.
 src_list=/etc/apt/sources.list.d/qarvex-deb-src.sources
