@@ -32,6 +32,24 @@ TEST(Codepage, WideTextCarriesItsTerminator) {
   EXPECT_EQ(TextToWide("A"), std::string("A\0\0\0", 4));
 }
 
+TEST(Codepage, InvalidAndBoundaryForms) {
+  // Overlong forms never read as the character they spell ("/" here).
+  for (const char* overlong : {"\xC0\xAF", "\xE0\x80\xAF"}) {
+    const Text t = Utf8ToAnsi(overlong);
+    EXPECT_FALSE(t.empty());
+    EXPECT_EQ(t.find_first_not_of('?'), Text::npos) << t;
+  }
+  // A character outside the BMP: its surrogate pair.
+  EXPECT_EQ(TextToWide(U8(u8"\U0001F600")), std::string("\x3D\xD8\x00\xDE\0\0", 6));
+  // U+0800, the first three-byte character, both ways.
+  EXPECT_EQ(WideToBytes(std::string("\x00\x08", 2), kUtf8), "\xE0\xA0\x80");
+  EXPECT_EQ(TextToWide("\xE0\xA0\x80"), std::string("\x00\x08\0\0", 4));
+  // An invalid GBK pair: one default character, the byte after it kept.
+  const Bytes w = AnsiToWide("\x81\x7F" "A");
+  ASSERT_EQ(w.size(), 6u);
+  EXPECT_EQ(w.substr(2), std::string("A\0\0\0", 4));
+}
+
 TEST(Codepage, LargePageConvertsWhole) {
   std::string page;
   for (int i = 0; i < 20000; ++i) page += U8(u8"<div>机器") + std::to_string(i) + "</div>";

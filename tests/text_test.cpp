@@ -68,13 +68,17 @@ TEST(TextBeforeAfter, FirstAndLastOccurrence) {
   EXPECT_EQ(TextAfter("a: b: c", ": "), "c");
   EXPECT_EQ(TextBefore("a: b: c", ": ", -1), "a: b");
   EXPECT_EQ(TextAfter("a: b: c", ": ", -1), "b: c");
+  // The last occurrence may overlap an earlier one.
+  EXPECT_EQ(TextBefore("a---b", "--", -1), "a-");
   // -n: last occurrence wholly within the first length-n bytes.
   EXPECT_EQ(TextBefore("a: b: c", ": ", -3), "a");
   EXPECT_EQ(TextBefore("a: b: c", ": ", -2), "a");
   // Positive n for TextAfter: last occurrence within the first length-n bytes.
   EXPECT_EQ(TextAfter("a: b: c", ": ", 3), "b: c");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", 2), "b: c");
   // -n for TextAfter: first occurrence at or after position n.
   EXPECT_EQ(TextAfter("a: b: c", ": ", -3), "c");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", -2), "b: c");
   EXPECT_EQ(TextAfter("a: b: c", ": ", LONG_MIN), "") << "a position beyond any text";
   EXPECT_EQ(TextBefore("a: b: c", ": ", 3), "a: b");
   EXPECT_EQ(TextBefore("abc", "x"), "");
@@ -118,10 +122,14 @@ TEST(Text, Numbers) {
   EXPECT_EQ(TextToInt("12台"), 12);
   EXPECT_EQ(TextToInt("  -7x"), -7);
   EXPECT_EQ(TextToInt("１２"), 12);  // full-width digits
+  EXPECT_EQ(TextToInt("９"), 9);
+  EXPECT_EQ(TextToInt("　-7台"), -7);  // a full-width blank (A1 A1) before it
   EXPECT_EQ(TextToInt("1.0"), 1);
   EXPECT_EQ(TextToInt("abc"), 0);
   EXPECT_EQ(TextToInt(""), 0);
   EXPECT_EQ(AtoiText(" 12]"), 12);
+  EXPECT_EQ(AtoiText("\t\n12"), 12);
+  EXPECT_EQ(AtoiText(" -12"), -12);
   EXPECT_EQ(AtoiText("１２"), 0);
   EXPECT_EQ(AtoiText("99999999999999999999999"), LLONG_MAX);
 }

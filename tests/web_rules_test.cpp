@@ -1,6 +1,8 @@
 // The text rules of the request routines (portable).
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "tests/test_util.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
@@ -15,6 +17,15 @@ TEST(RequestRules, MethodIndexOutsideTheTableIsGet) {
   EXPECT_STREQ(MethodVerb(9), "GET");
   EXPECT_STREQ(MethodVerb(1), "POST");
   EXPECT_STREQ(MethodVerb(7), "CONNECT");
+}
+
+TEST(RequestRules, CertificateErrorsAreIgnored) {
+  // WinINet: revocation, unknown CA, wrong usage, name, date, redirects to
+  // HTTPS and to HTTP, weak signature (SECURITY_FLAG_IGNORE_*).
+  EXPECT_EQ(kFetchSecurityFlags,
+            0x80u | 0x100 | 0x200 | 0x1000 | 0x2000 | 0x4000 | 0x8000 | 0x10000);
+  // WinHTTP: unknown CA, wrong usage, name, date.
+  EXPECT_EQ(kWinHttpSecurityFlags, 0x100u | 0x200 | 0x1000 | 0x2000);
 }
 
 TEST(NormalizeHeaderNamesTest, CapitalizesEveryPartOfTheName) {
@@ -80,6 +91,11 @@ TEST(WinHttpHeaders, DefaultsInTableOrder) {
   EXPECT_EQ(WinHttpRequestHeaders("", 0, "", true, false), get + "\r\n")
       << "not normalized: CR LF stays";
   EXPECT_EQ(WinHttpRequestHeaders("", 0, "", false, true), "");
+  // Content-Type only for a POST.
+  for (int method : {0, 2, 3})
+    EXPECT_EQ(WinHttpRequestHeaders("", method, "", true, true).find("Content-Type"),
+              std::string::npos)
+        << method;
 }
 
 TEST(WinHttpHeaders, CallerLinesSuppressDefaultsOnlyWithTheSearchedText) {
@@ -97,6 +113,8 @@ TEST(WinHttpHeaders, KeepAliveIsRemovedAndCookiesAppended) {
   EXPECT_EQ(WinHttpRequestHeaders("X: 1", 0, "Cookie: a=1", false, true),
             "X: 1\r\nCookie: a=1\r\n");
   EXPECT_EQ(WinHttpRequestHeaders("cookie: mine=1", 0, "a=1", false, true), "Cookie: mine=1");
+  // The caller's line is found in any case, names normalized or not.
+  EXPECT_EQ(WinHttpRequestHeaders("cookie: mine=1", 0, "a=1", false, false), "cookie: mine=1\r\n");
 }
 
 TEST(WinHttpTimeout, BelowOneSecondMeansThirty) {
@@ -104,6 +122,10 @@ TEST(WinHttpTimeout, BelowOneSecondMeansThirty) {
   EXPECT_EQ(WinHttpTimeoutMs(-5), 30000);
   EXPECT_EQ(WinHttpTimeoutMs(1), 1000);
   EXPECT_EQ(WinHttpTimeoutMs(7), 7000);
+  // Saturates rather than overflows.
+  EXPECT_EQ(WinHttpTimeoutMs(INT_MAX / 1000), INT_MAX / 1000 * 1000);
+  EXPECT_EQ(WinHttpTimeoutMs(INT_MAX / 1000 + 1), INT_MAX);
+  EXPECT_EQ(WinHttpTimeoutMs(INT_MAX), INT_MAX);
 }
 
 TEST(ResponseHeaders, SetCookieCaptureFollowsTheExactNameAndCutsAttributes) {
