@@ -33,6 +33,7 @@ TEST(NormalizeHeaderNamesTest, CapitalizesEveryPartOfTheName) {
   EXPECT_EQ(NormalizeHeaderNames("accept-LANGUAGE: x"), "Accept-LANGUAGE: x");
   EXPECT_EQ(NormalizeHeaderNames("referer: http://a/b:c"), "Referer: http://a/b:c");
   EXPECT_EQ(NormalizeHeaderNames("x-requested-with:XMLHttp"), "X-Requested-With:XMLHttp");
+  EXPECT_EQ(NormalizeHeaderNames("zip-zap: a"), "Zip-Zap: a");
 }
 
 TEST(NormalizeHeaderNamesTest, DropsLinesWithoutColonAndTheFinalLineBreak) {
@@ -146,6 +147,7 @@ TEST(ResponseHeaders, LocationAndStatusText) {
   Text location = "unset";
   EXPECT_FALSE(LocationFromLine("Content-Type: x", location));
   EXPECT_FALSE(LocationFromLine("Location:/x", location));
+  EXPECT_FALSE(LocationFromLine("Vocation: /x", location));
   EXPECT_EQ(location, "unset");
   EXPECT_TRUE(LocationFromLine("LOCATION: /y?z=1", location));
   EXPECT_EQ(location, "/y?z=1");
