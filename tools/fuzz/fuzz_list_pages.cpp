@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "portal/machine_list.h"
 #include "tools/fuzz/fuzz_util.h"
@@ -38,11 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(read.joined == qx::JoinSections(read.sections));
   FUZZ_CHECK(qx::CountLabelText(read.countText) == read.countText + "台");
 
+  // One row per machine block, each field cut from its own block.
   const std::vector<qx::MachineRow> rows = qx::MachineRowsFromText(read.joined);
+  std::vector<qx::Text> blocks;
+  qx::CutAllBetween(read.joined, "<div class=\"t-row\">", "续费</a>", blocks);
+  FUZZ_CHECK(rows.size() == blocks.size());
   for (size_t i = 0; i < rows.size(); ++i) {
     FUZZ_CHECK(rows[i][qx::ColNumber] == std::to_string(i + 1));
     for (int c = 1; c < qx::kMachineColumnCount; ++c)
-      FUZZ_CHECK(read.joined.find(rows[i][c]) != std::string::npos);
+      FUZZ_CHECK(blocks[i].find(rows[i][c]) != std::string::npos);
     const qx::Text& address = rows[i][qx::ColRemoteAddress];
     const bool match = qx::AddressMatches(address, search);
     if (search.empty())
