@@ -48,6 +48,9 @@ TEST(Codepage, Utf8FormsBothWays) {
     EXPECT_EQ(WideToBytes(wide, kUtf8), utf8);
   }
   EXPECT_EQ(WideToText(TextToWide("A")), "A") << "a one-unit text";
+  // An odd last byte is no unit.
+  EXPECT_EQ(WideToMultiByte(kGbk, std::string("A\0B", 3)), "A");
+  EXPECT_EQ(WideToMultiByte(kUtf8, std::string("A\0B", 3)), "A");
 }
 
 TEST(Codepage, InvalidForms) {

@@ -40,6 +40,9 @@ TEST(Credentials, MissingOrDamagedFile) {
   EXPECT_EQ(c.password, "abc");
   c = ParseCredentialsFile("[账户密码]\r\nuser=u\r\npass=abc");
   EXPECT_EQ(c.password, "");
+  // Bare line feeds (edited by hand): the password line is still found.
+  c = ParseCredentialsFile("[账户密码]\nuser=u\npass=abcpass");
+  EXPECT_EQ(c.password, "abc");
 }
 
 TEST(LoginRules, BodyEncodesValuesAsTheUtf8FormPosts) {

@@ -21,11 +21,18 @@ TEST(TextBetween, MissingMarkersAndEmptyPiece) {
 TEST(TextBetween, QuoteWordStandsForQuote) {
   EXPECT_EQ(TextBetween("<a class=\"num\">7</a>", "class=#引号num#引号>", "<"), "7");
   EXPECT_EQ(TextBetween("<a class=\"num\">7</a>", "class=\"num\">", "<"), "7");
+  EXPECT_EQ(TextBetween("<a title=\"x\">", "title=#引号", "#引号"), "x") << "in the end marker too";
 }
 
 TEST(TextBetween, EndMarkerAfterStartEvenWhenItAlsoOccursEarlier) {
   EXPECT_EQ(TextBetween("</b> <b>one</b> <b>two</b>", "<b>", "</b>"), "one");
   EXPECT_EQ(TextBetween("<b>one</b> <b>two</b>", "<b>", "</b>", 4), "two");
+  // CutBetween: case kept unless asked; the position is the piece's.
+  long pos = 0;
+  std::string_view piece;
+  ASSERT_TRUE(CutBetween("<B>x</B><b>y</b>", "<b>", "</b>", pos, piece));
+  EXPECT_EQ(piece, "y");
+  EXPECT_EQ(pos, 12);
 }
 
 TEST(TextSearch, NeverMatchesAtTheSecondByteOfADoubleByteCharacter) {
@@ -84,6 +91,11 @@ TEST(TextBeforeAfter, FirstAndLastOccurrence) {
   EXPECT_EQ(TextBefore("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "c"), "");
+  EXPECT_EQ(TextBefore("abc", "b", -10), "") << "a limit before the text's start";
+  // Case is kept unless asked.
+  EXPECT_EQ(TextBefore("A-a", "a"), "A-");
+  EXPECT_EQ(TextAfter("a-A", "a"), "-A");
+  EXPECT_EQ(FindLastText("a-A", "a"), 1);
 }
 
 TEST(HeaderValue, FirstLineWithTheNameDecides) {
@@ -132,4 +144,7 @@ TEST(Text, Numbers) {
   EXPECT_EQ(AtoiText(" -12"), -12);
   EXPECT_EQ(AtoiText("１２"), 0);
   EXPECT_EQ(AtoiText("99999999999999999999999"), LLONG_MAX);
+  // Only the text given is read, not the bytes behind it.
+  EXPECT_EQ(TextToInt(std::string_view("12345", 2)), 12);
+  EXPECT_EQ(AtoiText(std::string_view("12345", 2)), 12);
 }

@@ -195,6 +195,13 @@ TEST(MetaCharset, BehavesLikeTheVbscriptPattern) {
   // The name stops at the first character outside [-\w], a double-byte one too.
   EXPECT_EQ(DetectMetaCharset("<meta charset=utf-8登录"), "utf-8");
   EXPECT_EQ(DetectMetaCharset("<meta 登录 charset=GBK>"), "GBK");
+  // 80 (the euro sign) and FF lead no character: the next byte stays its own.
+  EXPECT_EQ(DetectMetaCharset("<meta \x80"
+                              "charset=big5>"),
+            "big5");
+  EXPECT_EQ(DetectMetaCharset("<meta \xFF"
+                              "charset=big5>"),
+            "big5");
 }
 
 TEST(MetaCharset, OnlyTheFirst1024BytesCount) {
@@ -221,8 +228,8 @@ TEST(DecodePageTest, Utf8PagesBecomeGbkOthersStayAsTheyAre) {
       << "byte-order mark dropped";
   const std::string gb = "<meta charset=gb2312>" + U8(u8"拨号");
   EXPECT_EQ(DecodePage(gb), gb);
-  const std::string gbk = "<meta charset=gbk>" + U8(u8"拨号");
-  EXPECT_EQ(DecodePage(gbk), gbk);
+  const std::string gbk = "<meta charset=gbk>" + U8(u8"拨号") + "\xFF";
+  EXPECT_EQ(DecodePage(gbk), gbk) << "gbk: the bytes as they came, not converted";
   const std::string unknown = "<meta charset=x-nothing>" + U8(u8"拨号");
   EXPECT_EQ(DecodePage(unknown), unknown);
   EXPECT_EQ(DecodePage(U8(u8"拨号")), U8(u8"拨号")) << "no tag: no decoding";

@@ -6,7 +6,8 @@ swapped), rebuilds the native tests and runs them. A change the tests notice
 (a failure, a sanitizer report, a hang) is caught; one that does not compile
 is left out of the count. Prints every surviving change and the score.
 
-    tools/mutate.py [--build DIR] [--files F...] [--per-line N [--seed S]] [--every N] [--list]
+    tools/mutate.py [--build DIR] [--files F...] [--per-line N [--seed S]] [--every N]
+                    [--retest LOG] [--list]
 
 The build folder (default build/mutate) is configured like build/native. The
 sources are restored after each change, also when the run is interrupted.
@@ -127,6 +128,28 @@ def all_mutants(files):
     return result
 
 
+def survivors_of(log):
+    """The surviving changes listed by an earlier run, as (file, line, change, new line)."""
+    out, listing = [], False
+    with open(log, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("surviving changes:"):
+                listing = True
+            elif listing and line.startswith("  "):
+                where, _, new = line.strip().partition(" | ")
+                rel, k, desc = where.split(":", 2)
+                with open(os.path.join(HERE, rel), encoding="utf-8") as src:
+                    old = src.read().split("\n")[int(k) - 1]
+                indent = old[:len(old) - len(old.lstrip())]
+                if indent + new not in [m for _, m in mutants_of_line(old)]:
+                    print("skipped (the source moved on): " + line.strip())
+                    continue
+                out.append((rel, int(k) - 1, desc.strip(), indent + new))
+            elif listing:
+                break
+    return out
+
+
 def run(cmd, timeout, cwd=None):
     try:
         p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -144,6 +167,8 @@ def main():
                     help="at most N changes of each line, picked at random (0: all)")
     ap.add_argument("--seed", type=int, default=13, help="seed of that pick")
     ap.add_argument("--every", type=int, default=1, help="then every Nth change only")
+    ap.add_argument("--retest", metavar="LOG",
+                    help="only the changes that survived in an earlier run's output")
     ap.add_argument("--list", action="store_true", help="list the changes and stop")
     ap.add_argument("--jobs", default="2")
     args = ap.parse_args()
@@ -158,6 +183,8 @@ def main():
                    for m in sorted(rng.sample(group, min(args.per_line, len(group))),
                                    key=group.index)]
     mutants = mutants[::max(args.every, 1)]
+    if args.retest:
+        mutants = survivors_of(args.retest)
     if args.list:
         for rel, k, desc, new in mutants:
             print("%s:%d: %s | %s" % (rel, k + 1, desc, new.strip()))
