@@ -36,7 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(ms >= 1000);
 
   qx::Text value;
-  if (qx::SetCookieFromLine(headers, value)) FUZZ_CHECK(headers.find(value) != std::string::npos);
+  // Every "Set-Cookie:" of the line is taken out of the value: with one, the
+  // value is a piece of the line.
+  const long first = qx::FindText(headers, "Set-Cookie:", 1, true);
+  const bool once = first > 0 && qx::FindText(headers, "Set-Cookie:", first + 1, true) < 0;
+  if (qx::SetCookieFromLine(headers, value) && once)
+    FUZZ_CHECK(headers.find(value) != std::string::npos);
   if (qx::LocationFromLine(headers, value)) FUZZ_CHECK(headers.find(value) != std::string::npos);
   (void)qx::CookiesFromHeaders(block);
   FUZZ_CHECK(block.find(qx::StatusTextOf(block)) != std::string::npos);
