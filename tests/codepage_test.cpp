@@ -40,7 +40,7 @@ TEST(Codepage, Utf8FormsBothWays) {
   const std::pair<std::string, std::string> forms[] = {
       {"\xC3\xA9", std::string("\xE9\x00", 2)},                  // U+00E9
       {"\xE0\xA0\x80", std::string("\x00\x08", 2)},              // U+0800, the first of three bytes
-      {"\xF0\x9F\x98\x80", std::string("\x3D\xD8\x00\xDE", 4)},  // U+1F600: a surrogate pair
+      {"\xF0\x9F\x98\x81", std::string("\x3D\xD8\x01\xDE", 4)},  // U+1F601: a surrogate pair
       {"\xF3\xA0\x84\x80", std::string("\x40\xDB\x00\xDD", 4)},  // U+E0100
   };
   for (const auto& [utf8, wide] : forms) {
@@ -81,6 +81,10 @@ TEST(Codepage, InvalidForms) {
   EXPECT_EQ(w.substr(2), std::string("A\0\0\0", 4));
   // A character GBK lacks: "?", the next one kept.
   EXPECT_EQ(Utf8ToAnsi(U8(u8"\u0E01A")), "?A");
+  EXPECT_EQ(WideToMultiByte(kGbk, std::string("\x01\x0E"
+                                              "A\0",
+                                              4)),
+            "?A");
 }
 
 TEST(Codepage, LargePageConvertsWhole) {

@@ -69,6 +69,7 @@ TEST(LoginRules, ProbeAndHint) {
   EXPECT_EQ(p.memberName, "张三");
   EXPECT_FALSE(ParseProbePage("<!--登录0状态!-->").live());
   EXPECT_FALSE(ParseProbePage("<html>login page</html>").live());
+  EXPECT_FALSE(ProbeResult{}.live()) << "no probe, no session";
   EXPECT_TRUE(ParseProbePage("<!--登录１状态!-->").live());  // full-width digit
   EXPECT_EQ(OneClickHint(""), "点击下方\"一键登录\"按钮即可一键登录账户！");
   EXPECT_EQ(OneClickHint("张三"), "点击下方\"一键登录\"按钮即可一键登录张三账户！");

@@ -91,6 +91,7 @@ TEST(TextBeforeAfter, FirstAndLastOccurrence) {
   EXPECT_EQ(TextBefore("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "c"), "");
+  EXPECT_EQ(TextAfter("a:b:", ":"), "") << "the last, even at the very end";
   EXPECT_EQ(TextBefore("abc", "b", -10), "") << "a limit before the text's start";
   // Case is kept unless asked.
   EXPECT_EQ(TextBefore("A-a", "a"), "A-");
@@ -111,6 +112,7 @@ TEST(Trim, AsciiAndFullWidthBlanksOnly) {
   EXPECT_EQ(Trim("\r\n x \r\n"), "\r\n x \r\n");
   EXPECT_EQ(Trim("\t"), "\t");
   EXPECT_EQ(Trim("   "), "");
+  EXPECT_EQ(TrimRight("  "), "");
   // A1 A1 after a lead byte is a character's second byte plus a lead, not a blank.
   EXPECT_EQ(TrimRight("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
 }
@@ -122,12 +124,14 @@ TEST(Split, PiecesAndSeparators) {
   EXPECT_EQ(Split("a;b;", ";"), (V{"a", "b"}));
   EXPECT_EQ(Split(";", ";"), (V{""}));
   EXPECT_EQ(Split("a; b", "; "), (V{"a", "b"}));
+  EXPECT_EQ(Split("aXbxc", "x"), (V{"aXb", "c"})) << "case kept";
 }
 
 TEST(Text, CaseChangeAndReplaceLeaveDoubleByteCharactersAlone) {
   EXPECT_EQ(ToLowerAscii("HTTP://A" + kTrailA), "http://a" + kTrailA);
   EXPECT_EQ(ToUpperAscii("ab" + std::string("\x81\x61")), "AB\x81\x61");
   EXPECT_EQ(ReplaceAll(kTrailA + "A", "A", "b"), kTrailA + "b");
+  EXPECT_EQ(ReplaceAll("aA", "a", "b"), "bA") << "case kept";
 }
 
 TEST(Text, Numbers) {
@@ -144,6 +148,8 @@ TEST(Text, Numbers) {
   EXPECT_EQ(AtoiText(" -12"), -12);
   EXPECT_EQ(AtoiText("１２"), 0);
   EXPECT_EQ(AtoiText("99999999999999999999999"), LLONG_MAX);
+  EXPECT_EQ(AtoiText("9223372036854775806"), LLONG_MAX - 1) << "just below the end: no overflow";
+  EXPECT_EQ(TextToInt("Ａ1"), 0) << "a full-width letter is no digit";
   // Only the text given is read, not the bytes behind it.
   EXPECT_EQ(TextToInt(std::string_view("12345", 2)), 12);
   EXPECT_EQ(AtoiText(std::string_view("12345", 2)), 12);
