@@ -20,6 +20,9 @@ TEST(SplitUrl, DefaultsWithoutPortPathOrScheme) {
   EXPECT_EQ(UrlPath("http://h.example"), "/");
   EXPECT_EQ(UrlPath("https://h.example:99"), "/");
   EXPECT_EQ(UrlPort("https://h.example/x"), 443);
+  EXPECT_EQ(UrlPort("HTTPS://h.example/x"), 443);
+  EXPECT_EQ(UrlPort("http://h:65535/"), 65535);
+  EXPECT_EQ(UrlPort("http://h:65536/"), 0) << "no port at all";
   EXPECT_EQ(UrlPort("http://h.example/x"), 80);
   EXPECT_EQ(UrlHost("h.example/p/q"), "h.example");
   EXPECT_EQ(UrlPort("h.example/p/q"), 80);

@@ -9,7 +9,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(cmake make g++ googletest python3 openssl
           mingw-w64 g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
-          dpkg-dev python3-paramiko)
+          dpkg-dev python3-paramiko clang libclang-rt-14-dev)
 # apt-get and apt's sources: as root, or through sudo for a user.
 as_root=()
 if ((EUID != 0)) && command -v sudo >/dev/null; then as_root=(sudo); fi
