@@ -701,6 +701,17 @@ def is_loopback(host):
         return False
 
 
+def options_from(args):
+    """The portal's options at start: the command line's, the rest off."""
+    return {"latency_ms": args.latency_ms, "version": args.version,
+            "notice_down": args.notice_down, "expired": args.expired, "remember": False,
+            "refuse": args.refuse, "machines": args.machines,
+            "notice_charset": args.notice_charset, "notice": args.notice,
+            "login_notice": args.login_notice, "announcement": args.announcement,
+            "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
+            "expiry_soon": False, "ticket": args.ticket}
+
+
 def main(argv=None):
     args = parse_args(argv)
     if args.dump_machines:
@@ -713,13 +724,7 @@ def main(argv=None):
     for n, spec in enumerate(args.account, 1):
         name, _, password = spec.partition(":")
         accounts.append(Account(n, name, password))
-    options = {"latency_ms": args.latency_ms, "version": args.version,
-               "notice_down": args.notice_down, "expired": args.expired, "remember": False,
-               "refuse": args.refuse, "machines": args.machines,
-               "notice_charset": args.notice_charset, "notice": args.notice,
-               "login_notice": args.login_notice, "announcement": args.announcement,
-               "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
-               "expiry_soon": False, "ticket": args.ticket}
+    options = options_from(args)
     server = make_server(Portal(options, accounts, args.log), args.host, args.port)
     print("LISTENING %d" % server.server_address[1], flush=True)
     try:
