@@ -77,8 +77,7 @@ class ResponsivenessProbe {
   ULONGLONG Slowest() const { return slowest_; }
   long Probes() const { return probes_; }
   std::string Counts() const {
-    return std::to_string(probes_) + " probes, " + std::to_string(over50_) + " > 50 ms, " +
-           std::to_string(over_) + " > 100 ms";
+    return std::to_string(probes_) + " probes, " + std::to_string(over_) + " over the limit";
   }
   // What the test is doing now; the slowest answer is told with it.
   void Step(const char* step) { step_ = step; }
@@ -113,7 +112,6 @@ class ResponsivenessProbe {
         }
         ++probes_;
         if (took > kProbeLimitMs) ++over_;
-        if (took > 50) ++over50_;
       }
       Sleep(20);
     }
@@ -122,8 +120,8 @@ class ResponsivenessProbe {
   const Program& program_;
   std::atomic<bool> stop_{false}, paused_{false};
   std::atomic<ULONGLONG> slowest_{0};
-  std::atomic<long> probes_{0}, over_{0}, over50_{0};
-  std::atomic<const char*> step_{"start"};
+  std::atomic<long> probes_{0}, over_{0};
+  std::atomic<const char*> step_{"launch"};
   mutable std::mutex mutex_;
   std::string slowestStep_;
   std::thread thread_;
@@ -266,7 +264,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   EXPECT_EQ(shown.rows, 36);
 
   // --- 开机 ---
-  probe.Step("start");
+  probe.Step("power-on");
   SelectListLine(GetDlgItem(main, qx::IdMainList), 0);
   SetFault("/user/cloudManage/Start.html", fault.mode);
   const qx::VerdictBox failed = qx::MachineOpVerdictBox(qx::MachineOp::Start, false);
