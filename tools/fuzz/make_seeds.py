@@ -147,6 +147,20 @@ def seeds():
                            b'<button name=go>x</button></form>'),
             "redirect": joined("", "", b"HTTP/1.1 307 Temporary\r\nLocation: /next\r\n\r\n"),
         },
+        "display_settings": {
+            "full": joined("全屏：2真", "长：1600\r\n宽：900sz"),
+            "windowed": joined("全屏：1真", ""),
+        },
+        "rdp_text": {
+            "settings": b"\x01" + joined("10.0.0.2:3389", "administrator", "pw", "2", "1600", "900",
+                                          "QX000002"),
+            "plain": b"\x00" + joined("10.0.0.2", "u", "", "", "", "", "CON"),
+        },
+        "control_panel": {
+            "manage": joined("业务标识：QX000002\r\n远程地址：10.0.0.2",
+                             demo.manage_page(account, BASE, "2")),
+            "ticket": joined("业务标识：a&b=c", demo.ticket_form(account)),
+        },
         "ssh_command": {
             "plain": joined("C:\\Users\\王 五\\AppData\\Local\\qarvex\\ssh\\pw 1.txt", "10.0.0.7:22"),
             "many": joined("", "h:1:2:2222"),
