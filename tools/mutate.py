@@ -24,7 +24,7 @@ import time
 
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TESTS = ["text_tests", "web_rules_tests", "portal_tests", "machine_list_tests",
-         "ssh_command_tests"]
+         "machine_command_tests", "ssh_command_tests", "forms_tests"]
 
 
 def portable_files():
