@@ -16,6 +16,9 @@ trap cleanup EXIT
 # process (explorer, which draws the prefix's virtual desktop) started here
 # with their output sent nowhere: started from inside a test they would
 # inherit CTest's output pipe and CTest would wait for them.
+# Cookies an earlier run stored (a killed run can leave the store half
+# updated) would otherwise reach the first test's portal.
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCookies
 wineserver -p 2>/dev/null || true
 wine wineboot >/dev/null 2>&1 </dev/null || true
 
