@@ -16,6 +16,7 @@
 #include "app/config.h"
 #include "app/flow_runner_win.h"
 #include "app/menus_win.h"
+#include "app/skins_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
 #include "app/windows.h"
@@ -202,6 +203,7 @@ void MainWindow::HideLoading() { ShowWindow(loadingLabel, SW_HIDE); }
 void MainWindow::RunCreationSequence() {
   loading = true;
   CloseLoginWindow();
+  AttachSkin(SkinChoice::Blue);
   WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
   WritePuttyImage();
   ShowLoading("列表加载中,请稍后");
@@ -348,6 +350,11 @@ void MainWindow::OnCommand(int id, int code) {
       return;
     case CmdAbout:
       OnAbout();
+      return;
+    case CmdSkinWhite:
+    case CmdSkinBlue:
+    case CmdSkinDefault:
+      RunSkinCommand(id);
       return;
     case CmdTrayOpen:
       Restore();
