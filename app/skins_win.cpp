@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "app/skin/skin_engine_win.h"
 #include "app/win_util.h"
+#include "web/timing.h"
 
 namespace qx {
 namespace {
@@ -43,8 +44,13 @@ std::string_view SkinBytes(SkinChoice choice) {
 }  // namespace
 
 bool AttachSkin(SkinChoice choice) {
+  TimingLine timing("skin");
   const std::string_view bytes = SkinBytes(choice);
-  return SkinEngine::AttachRes(bytes.data(), bytes.size(), "", 0, 0, 0);
+  const bool attached = SkinEngine::AttachRes(bytes.data(), bytes.size(), "", 0, 0, 0);
+  timing.Total();
+  timing.Add("attached", attached);
+  timing.Report();
+  return attached;
 }
 
 void AttachDefaultSkinWithGlass(int shadowSize, int opacity) {

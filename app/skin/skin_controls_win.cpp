@@ -443,9 +443,6 @@ void ApplyControl(WindowState& st) {
     SendMessageW(hwnd, LVM_SETTEXTBKCOLOR, 0, t.Colour(SkinColour::ListBack));
     SendMessageW(hwnd, LVM_SETTEXTCOLOR, 0, t.Colour(SkinColour::ListText));
   }
-  if (st.kind != Kind::Container)
-    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 bool ParentMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

@@ -8,7 +8,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -23,7 +25,10 @@ constexpr UINT_PTR kSubclassId = 0x51534B4E;  // one subclass of ours per window
 constexpr wchar_t kShadowClass[] = L"QarvexSkinShadow";
 
 struct Engine {
-  std::unique_ptr<Theme> theme;
+  const Theme* theme = nullptr;
+  // Every skin attached in this run, kept: switching back to one costs no
+  // new brushes and fonts, and nothing a window still holds goes away.
+  std::map<std::tuple<uint32_t, int, int, int>, std::unique_ptr<Theme>> themes;
   HHOOK hook = nullptr;
   DWORD thread = 0;
   std::unordered_map<HWND, WindowState*> windows;
@@ -84,26 +89,22 @@ void Apply(WindowState& st, bool keepClientSize) {
     ApplyControl(st);
 }
 
-// A window being created: frames get the outer size that keeps the client
-// size the program asked for.
-void OnCreating(HWND hwnd, CREATESTRUCTW& cs) {
+// A window being created: a frame notes the client size the program asked
+// for, which it keeps under the skin's frame once it exists (WM_CREATE).
+void OnCreating(HWND hwnd, const CREATESTRUCTW& cs) {
   const bool topLevel = !(cs.style & WS_CHILD);
   const std::optional<Kind> kind = Classify(hwnd, cs.style, cs.hwndParent, topLevel && cs.hMenu);
   if (!kind) return;
-  if (*kind == Kind::Frame && cs.cx > 0 && cs.cy > 0 && cs.cx != CW_USEDEFAULT &&
-      cs.cy != CW_USEDEFAULT) {
-    DWORD style = cs.style;
-    if (!(style & WS_POPUP)) style |= WS_CAPTION;
-    RECT system{0, 0, 0, 0};
-    AdjustWindowRectEx(&system, style, FALSE, cs.dwExStyle);
-    const SIZE client{cs.cx - (system.right - system.left), cs.cy - (system.bottom - system.top)};
-    if (client.cx >= 0 && client.cy >= 0) {
-      const SIZE outer = FrameSizeFor(client);
-      cs.cx = outer.cx;
-      cs.cy = outer.cy;
-    }
-  }
-  Skin(hwnd, *kind);
+  WindowState* st = Skin(hwnd, *kind);
+  if (!st || *kind != Kind::Frame || cs.cx <= 0 || cs.cy <= 0 || cs.cx == CW_USEDEFAULT ||
+      cs.cy == CW_USEDEFAULT)
+    return;
+  DWORD style = cs.style;
+  if (!(style & WS_POPUP)) style |= WS_CAPTION;
+  RECT system{0, 0, 0, 0};
+  AdjustWindowRectEx(&system, style, FALSE, cs.dwExStyle);
+  const SIZE client{cs.cx - (system.right - system.left), cs.cy - (system.bottom - system.top)};
+  if (client.cx >= 0 && client.cy >= 0) st->askedClient = client;
 }
 
 LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp) {
@@ -153,6 +154,11 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
   }
   if (!CurrentTheme()) return DefSubclassProc(hwnd, msg, wp, lp);
   if (msg == WM_CREATE) {
+    if (st->askedClient.cx >= 0) {  // before the window's own WM_CREATE sees its size
+      const SIZE outer = FrameSizeFor(std::exchange(st->askedClient, SIZE{-1, -1}));
+      SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
     const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
     if (r != -1) Apply(*st, false);
     return r;
@@ -219,7 +225,7 @@ Theme::Theme(const SkinFile& file) : file_(file) {
   menuBold_.reset(MakeFont(face, 12, FW_BOLD));
 }
 
-const Theme* CurrentTheme() { return TheEngine().theme.get(); }
+const Theme* CurrentTheme() { return TheEngine().theme; }
 
 LRESULT CallHidden(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
@@ -309,14 +315,14 @@ bool SkinEngine::AttachRes(const void* bytes, size_t length, std::string_view /*
   Engine& e = TheEngine();
   const DWORD thread = GetCurrentThreadId();
   if (e.hook && e.thread != thread) return false;  // the engine serves one window thread
-  auto theme = std::make_unique<Theme>(file);
   if (!e.hook) {
     e.hook = SetWindowsHookExW(WH_CBT, CbtProc, nullptr, thread);
     if (!e.hook) return false;
     e.thread = thread;
   }
-  // The old theme goes only after every window has taken the new one.
-  std::unique_ptr<Theme> old = std::exchange(e.theme, std::move(theme));
+  std::unique_ptr<Theme>& theme = e.themes[{file.checksum, hue, saturation, brightness}];
+  if (!theme) theme = std::make_unique<Theme>(file);
+  e.theme = theme.get();
   SkinThreadWindows(thread);
   for (HWND h : SkinnedWindows())
     if (WindowState* st = StateOf(h)) Apply(*st, true);

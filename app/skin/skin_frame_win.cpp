@@ -210,8 +210,10 @@ void SetHot(WindowState& st, int hit) {
 void UpdateRegion(WindowState& st, const Theme& t) {
   const RECT box = WindowBox(st.hwnd);
   const int radius = IsZoomed(st.hwnd) ? 0 : t.Metric(SkinMetric::FrameRadius);
-  const SIZE size{radius ? box.right : -2, radius ? box.bottom : -2};
-  if (size.cx == st.regionSize.cx && size.cy == st.regionSize.cy) return;
+  const SIZE size{radius ? box.right : 0, radius ? box.bottom : 0};
+  if (radius == st.regionRadius && size.cx == st.regionSize.cx && size.cy == st.regionSize.cy)
+    return;
+  st.regionRadius = radius;
   st.regionSize = size;
   SetWindowRgn(st.hwnd,
                radius
@@ -233,17 +235,22 @@ void ApplyFrame(WindowState& st, bool keepClientSize) {
   HWND hwnd = st.hwnd;
   SetPropW(hwnd, SkinEngine::kSkinProperty,
            reinterpret_cast<HANDLE>(static_cast<uintptr_t>(t->Checksum())));
+  const POINT metrics{Border(*t), CaptionBand(*t)};
   if (keepClientSize && !IsIconic(hwnd) && !IsZoomed(hwnd)) {
     RECT c;
     GetClientRect(hwnd, &c);
     const SIZE outer = FrameSizeFor({c.right, c.bottom});
-    SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    const RECT box = WindowBox(hwnd);
+    // Only a frame of other widths asks the system to lay the window out again.
+    if (metrics.x != st.frameMetrics.x || metrics.y != st.frameMetrics.y || outer.cx != box.right ||
+        outer.cy != box.bottom)
+      SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   }
-  st.regionSize = {-1, -1};
+  st.frameMetrics = metrics;
   UpdateRegion(st, *t);
   ApplyOpacity(st);
-  SyncShadow(st, true);
+  SyncShadow(st, false);
 }
 
 void PaintFrame(WindowState& st) {
@@ -273,7 +280,7 @@ void PaintFrame(WindowState& st) {
   FillSolid(dc, {client.left, client.bottom, client.right, l.box.bottom}, side);
   FillSolid(dc, {client.left, band, client.right, client.top}, side);
   // The outline follows the rounded corners of the window.
-  const int radius = st.regionSize.cx > 0 ? t->Metric(SkinMetric::FrameRadius) : 0;
+  const int radius = std::max(st.regionRadius, 0);
   Outline(dc, {0, 0, w, l.box.bottom}, radius, t->Colour(SkinColour::Frame));
   ReleaseDC(hwnd, dc);
 }

@@ -43,10 +43,13 @@ struct WindowState {
   Kind kind = Kind::Container;
   bool dialog = false;  // of the dialog class (message boxes)
   // Frames: caption button under the mouse and pressed (HT codes), tracking
-  // a press, the active look, the size the rounded region was made for.
+  // a press, the active look.
   int hotButton = 0, pressedButton = 0;
   bool tracking = false, pressedShown = false, active = false, leaveTracked = false;
+  int regionRadius = -1;  // the rounded region made (radius, window size)
   SIZE regionSize{-1, -1};
+  POINT frameMetrics{-1, -1};  // border and caption band the frame was laid out for
+  SIZE askedClient{-1, -1};    // the client size asked for at creation, until WM_CREATE
   std::unique_ptr<Shadow> shadow;
   bool madeLayered = false;  // made layered for the glass effect's opacity
   // Edits: the cue banner and whether it shows while the box has the focus.

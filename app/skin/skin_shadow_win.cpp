@@ -80,7 +80,7 @@ class Shadow {
     }
     RECT r;
     GetWindowRect(owner_, &r);
-    if (!redraw && rendered_ && EqualRect(&r, &placed_)) {
+    if (!redraw && rendered_ && EqualRect(&r, &placed_) && Radius() == placedRadius_) {
       if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNOACTIVATE);
       return;
     }
@@ -96,6 +96,10 @@ class Shadow {
  private:
   bool Wanted() const {
     return Aero().on && CurrentTheme() && IsWindowVisible(owner_) && !IsIconic(owner_);
+  }
+
+  int Radius() const {
+    return IsZoomed(owner_) ? 0 : std::max(0, CurrentTheme()->Metric(SkinMetric::FrameRadius));
   }
 
   void Hide() {
@@ -137,8 +141,7 @@ class Shadow {
       GdiFlush();
     }
 
-    const double radius =
-        IsZoomed(owner_) ? 0 : std::max(0, CurrentTheme()->Metric(SkinMetric::FrameRadius));
+    const int radius = Radius();
     const int peak = a.darkness ? a.darkness : kDefaultDarkness;
     const double power = a.sharpness ? 1 + a.sharpness / 25.0 : 1.6;
     RECT own = owner, base = owner;
@@ -188,6 +191,7 @@ class Shadow {
     SetWindowPos(window_, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     placed_ = owner;
+    placedRadius_ = radius;
     rendered_ = true;
   }
 
@@ -212,6 +216,7 @@ class Shadow {
   HWND owner_;
   HWND window_ = nullptr;
   RECT placed_{};
+  int placedRadius_ = -1;
   bool rendered_ = false, moving_ = false;
 };
 
