@@ -33,6 +33,17 @@ enum Command : int {
   IdMainLoadingLabel,       // 标签1
   IdMainTextHolder,         // 编辑框1
 
+  // ResolutionWindow
+  IdResSizeGroup = 251,  // 分组框1 远程桌面分辨率
+  IdResWidth,            // 编辑框1
+  IdResTimes,            // 透明标签1 X
+  IdResHeight,           // 编辑框2
+  IdResSetButton,        // 按钮1 设置
+  IdResFullGroup,        // 分组框2 设置全屏
+  IdResStateLabel,       // 透明标签2 全屏状态：
+  IdResState,            // 编辑框3
+  IdResFullButton,       // 按钮2 开启全屏
+
   // Menu 菜单
   CmdConnect = 301,
   CmdLinuxRemote,
@@ -58,6 +69,9 @@ enum Command : int {
   CmdBuyVps,
   CmdContact,
   CmdAbout,
+
+  // Keyboard only: Ctrl+F puts the focus in the search box.
+  CmdFocusSearch = 350,
 
   // Menu 托盘菜单
   CmdTrayOpen = 401,

@@ -44,6 +44,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+    if (HWND main = qx::MainWindowHandle();
+        main && top == main && TranslateAcceleratorW(main, qx::MainWindowAccelerators(), &msg))
+      continue;
     if (top && IsDialogMessageW(top, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

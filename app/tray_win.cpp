@@ -55,17 +55,25 @@ bool TrayIcon::HandleTaskbarCreated(UINT msg) {
 
 int TrayIcon::EventKind(LPARAM lp) {
   switch (LOWORD(lp)) {
-    case WM_LBUTTONUP: return 1;
-    case WM_LBUTTONDBLCLK: return 2;
+    case WM_LBUTTONUP:
+      return 1;
+    case WM_LBUTTONDBLCLK:
+      return 2;
     case WM_RBUTTONUP:
-    case WM_CONTEXTMENU: return 3;
-    default: return 0;
+    case WM_CONTEXTMENU:
+      return 3;
+    default:
+      return 0;
   }
 }
 
 void PopupMenuAtCursor(HWND owner, HMENU menu) {
   POINT pt;
   GetCursorPos(&pt);
+  PopupMenuAt(owner, menu, pt);
+}
+
+void PopupMenuAt(HWND owner, HMENU menu, POINT pt) {
   SetForegroundWindow(owner);
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr);
   PostMessageW(owner, WM_NULL, 0, 0);

@@ -26,5 +26,7 @@ class TrayIcon {
 // Pops up a menu at the cursor on behalf of a window (foreground first, so
 // that the menu closes when the user clicks elsewhere).
 void PopupMenuAtCursor(HWND owner, HMENU menu);
+// The same at a screen point.
+void PopupMenuAt(HWND owner, HMENU menu, POINT screen);
 
 }  // namespace qx

@@ -16,11 +16,16 @@ void RegisterMainWindow();
 // Opens the main window; its creation closes the login window.
 HWND OpenMainWindow();
 HWND MainWindowHandle();
+// The main window's keys (F5, Ctrl+F), for the message loop.
+HACCEL MainWindowAccelerators();
 // The main window's flow owner: flows started for the selected machine's
 // commands end with the main window.
 const FlowOwner& MainWindowFlows();
 // The reload of 刷新 (ignored while a load runs), also used after a sync.
 void RefreshMainList();
+
+// Opens ResolutionWindow, or brings the open one to the front (at most one).
+void OpenResolutionWindow();
 
 // The login window while it exists.
 HWND LoginWindowHandle();

@@ -68,6 +68,47 @@ Text JoinSections(const std::array<Text, kListPageCount>& sections) {
   return joined;
 }
 
+namespace {
+
+// The character boundaries of a block, found in one pass, so that each of
+// its twelve field searches checks a candidate in constant time instead of
+// walking the block again (2,000 blocks are cut on every load).
+class BlockCutter {
+ public:
+  explicit BlockCutter(std::string_view block) : block_(block), boundary_(block.size() + 1, 0) {
+    for (std::size_t i = 0; i < block.size();) {
+      boundary_[i] = 1;
+      i += IsLeadByte(static_cast<unsigned char>(block[i])) && i + 1 < block.size() ? 2 : 1;
+    }
+    boundary_[block.size()] = 1;
+  }
+
+  // What TextBetween(block, start, end) gives: the text between the first
+  // start marker and the first end marker after it, both at character starts.
+  Text Between(std::string_view start, std::string_view end) const {
+    const std::size_t s = Find(start, 0);
+    if (s == std::string_view::npos) return {};
+    const std::size_t from = s + start.size();
+    const std::size_t e = Find(end, from);
+    if (e == std::string_view::npos) return {};
+    return Text(block_.substr(from, e - from));
+  }
+
+ private:
+  std::size_t Find(std::string_view marker, std::size_t from) const {
+    if (marker.empty()) return std::string_view::npos;
+    for (std::size_t q = block_.find(marker, from); q != std::string_view::npos;
+         q = block_.find(marker, q + 1))
+      if (boundary_[q]) return q;
+    return std::string_view::npos;
+  }
+
+  std::string_view block_;
+  std::vector<char> boundary_;
+};
+
+}  // namespace
+
 MachineRow MachineRowFromBlock(std::string_view block, long long number) {
   struct Markers {
     std::string_view start, end;
@@ -87,21 +128,21 @@ MachineRow MachineRowFromBlock(std::string_view block, long long number) {
       {"<!--状态><!--><h3>", "</h3>"},
       {"&id=", "\">管理</a>"},
   };
+  const BlockCutter cutter(block);
   MachineRow row;
   row.columns[ColNumber] = std::to_string(number);
   for (int c = 1; c < kMachineColumnCount; ++c)
-    row.columns[static_cast<std::size_t>(c)] =
-        TextBetween(block, kFields[c - 1].start, kFields[c - 1].end);
+    row.columns[static_cast<std::size_t>(c)] = cutter.Between(kFields[c - 1].start, kFields[c - 1].end);
   return row;
 }
 
 std::vector<MachineRow> MachineRowsFromText(std::string_view joined) {
-  std::vector<Text> blocks;
-  CutAllBetween(joined, "<div class=\"t-row\">", "续费</a>", blocks);
+  // The blocks as CutAllBetween collects them, without copying each one.
   std::vector<MachineRow> rows;
-  rows.reserve(blocks.size());
-  for (std::size_t i = 0; i < blocks.size(); ++i)
-    rows.push_back(MachineRowFromBlock(blocks[i], static_cast<long long>(i) + 1));
+  long pos = 0;
+  std::string_view block;
+  while (CutBetween(joined, "<div class=\"t-row\">", "续费</a>", pos, block))
+    rows.push_back(MachineRowFromBlock(block, static_cast<long long>(rows.size()) + 1));
   return rows;
 }
 

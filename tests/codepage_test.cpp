@@ -39,3 +39,36 @@ TEST(Codepage, LargePageConvertsWhole) {
   EXPECT_EQ(gbk.size(), page.size() - 20000 * 2);  // 3 UTF-8 bytes → 2 GBK bytes per character
   EXPECT_EQ(AnsiToUtf8(gbk), page);
 }
+
+// The table gives what the platform's own two conversions give, for every
+// character of the basic plane (each GBK character and every unmappable one),
+// characters beyond it, and malformed UTF-8 (which goes the platform's way).
+TEST(Codepage, TableConversionMatchesThePlatformForEveryCharacter) {
+  auto utf8 = [](unsigned c) {
+    std::string s;
+    if (c < 0x80) {
+      s += static_cast<char>(c);
+    } else if (c < 0x800) {
+      s += static_cast<char>(0xC0 | c >> 6);
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      s += static_cast<char>(0xE0 | c >> 12);
+      s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      s += static_cast<char>(0xF0 | c >> 18);
+      s += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return s;
+  };
+  std::string all;
+  for (unsigned c = 1; c < 0x10000; ++c)
+    if (c < 0xD800 || c > 0xDFFF) all += utf8(c) + "|";
+  for (unsigned c : {0x10000u, 0x1F600u, 0x10FFFFu}) all += utf8(c) + "|";
+  EXPECT_EQ(Utf8ToAnsi(all), Utf8ToAnsiByPlatform(all));
+  for (const char* bad : {"a\xC0\xAF" "b", "a\xE0\x80\xAF", "\xED\xA0\x80x", "x\xF4\x90\x80\x80",
+                          "\xFF", "ab\xE4\xB8", "\x80z"})
+    EXPECT_EQ(Utf8ToAnsi(bad), Utf8ToAnsiByPlatform(bad)) << bad;
+}

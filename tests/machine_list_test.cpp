@@ -147,6 +147,9 @@ TEST(MachineList, EveryColumnOfABlock) {
                                       m.account, m.password, "",       m.bbPassword, m.opened,
                                       m.expiry,  m.state,    m.vpsid};
   EXPECT_EQ(std::vector<Text>(row.columns.begin(), row.columns.end()), expected);
+  // 81 74 is one GBK character whose second byte is the "t" of "txt\">": no
+  // field starts inside it.
+  EXPECT_EQ(MachineRowFromBlock("\x81txt\">fake</span>" + Block(m), 1)[ColRemoteAddress], m.address);
 }
 
 TEST(MachineList, SectionsOfTwoNoneAndThreeBlocksGiveFiveLinesInPageOrder) {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The project's run command: installs what is missing, builds, starts the demo
-# portal on 127.0.0.1 and the terminal under Wine pointed at it. Without a
-# $DISPLAY it runs under Xvfb and saves screenshots instead.
+# portal on 127.0.0.1 and the terminal under Wine pointed at it (in the
+# prefix's Wine desktop window). Without a $DISPLAY it runs on a private X
+# display and saves screenshots instead.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/tools/setup.sh"
 "$here/tools/build.sh" >/dev/null
 . "$here/tools/wine-env.sh"
+. "$here/tools/xvfb.sh"
 
 port="${QARVEX_DEMO_PORT:-18080}"
 shots="$here/build/screenshots"
@@ -14,7 +16,7 @@ mkdir -p "$shots"
 python3 "$here/tools/demo-portal/demo_portal.py" --port "$port" --log "$here/build/demo-portal.log" \
   >"$here/build/demo-portal.out" 2>&1 &
 portal=$!
-cleanup() { kill "$portal" 2>/dev/null || true; [[ -n "${xvfb:-}" ]] && kill "$xvfb" 2>/dev/null || true; }
+cleanup() { kill "$portal" 2>/dev/null || true; qarvex_stop_display; }
 trap cleanup EXIT
 for _ in $(seq 100); do grep -q LISTENING "$here/build/demo-portal.out" 2>/dev/null && break; sleep 0.1; done
 
@@ -30,19 +32,16 @@ if [[ -n "${DISPLAY:-}" ]]; then
   exit 0
 fi
 
-# Headless: a private X display, the terminal in a Wine desktop, screenshots.
-# The demo account is saved as if typed before, and Enter presses 登录.
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# Headless: a private X display, the terminal in the Wine desktop (which
+# fills that display), screenshots. The demo account is saved as if typed
+# before, and Enter presses 登录.
+qarvex_start_display
 mkdir -p "$WINEPREFIX/drive_c/qarvex"
 printf '[账户密码]\r\nuser=demo\r\npass=demo123pass' | iconv -f UTF-8 -t GBK \
   >"$WINEPREFIX/drive_c/qarvex/config.ini"
 log="$here/build/demo-portal.log"
 : >"$log"
-wine explorer /desktop=qarvex,1280x800 "$here/build/win/qarvex.exe" >/dev/null 2>&1 &
+wine "$here/build/win/qarvex.exe" >/dev/null 2>&1 </dev/null &
 app=$!
 # Waits (up to 60 s) until the portal has seen a request for the path.
 seen() { for _ in $(seq 600); do grep -q "\"path\": \"$1" "$log" && return 0; sleep 0.1; done; return 1; }
@@ -62,6 +61,11 @@ if seen "//user/cloud/menu/third"; then
   sleep 1.5
   import -window root "$shots/context-menu.png"
   echo "Screenshot of the context menu: $shots/context-menu.png"
+  # 设置 → 远程分辨率: from the bottom of the menu, Up four times reaches 设置.
+  xdotool key Up sleep 0.2 key Up sleep 0.2 key Up sleep 0.2 key Up sleep 0.3 key Right sleep 0.5 key Return
+  sleep 2
+  import -window root "$shots/resolution.png"
+  echo "Screenshot of the resolution window: $shots/resolution.png"
 fi
 kill "$app" 2>/dev/null || true
 wineserver -k 2>/dev/null || true

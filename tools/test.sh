@@ -6,19 +6,16 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/tools/setup.sh"
 "$here/tools/build.sh"
 . "$here/tools/wine-env.sh"
+. "$here/tools/xvfb.sh"
 
 # A private X display for the Windows GUI tests when none is given.
-if [[ -z "${DISPLAY:-}" ]]; then
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
-  export DISPLAY="$display"
-  for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-fi
-# One wineserver for the whole run, and Wine's own services started here with
-# their output sent nowhere: started from inside a test they would inherit
-# CTest's output pipe and CTest would wait for them forever.
+cleanup() { wineserver -k 2>/dev/null || true; qarvex_stop_display; }
+trap cleanup EXIT
+[[ -n "${DISPLAY:-}" ]] || qarvex_start_display
+# One wineserver for the whole run, and Wine's own services and the desktop
+# process (explorer, which draws the prefix's virtual desktop) started here
+# with their output sent nowhere: started from inside a test they would
+# inherit CTest's output pipe and CTest would wait for them.
 wineserver -p 2>/dev/null || true
 wine wineboot >/dev/null 2>&1 </dev/null || true
 

@@ -27,8 +27,11 @@ Bytes WideToBytes(std::string_view wide, unsigned codePage);
 inline Text WideToText(std::string_view wide, unsigned codePage = kGbk) {
   return WideToBytes(wide, codePage);
 }
-// A UTF-8 page taken as text, in GBK.
+// A UTF-8 page taken as text, in GBK: one pass through a table built once
+// from the platform's code page 936; malformed UTF-8 goes the platform's way.
 Text Utf8ToAnsi(std::string_view text);
+// The same through the platform's two conversions (UTF-8 → UTF-16 → GBK).
+Text Utf8ToAnsiByPlatform(std::string_view text);
 // The UTF-8 bytes of a GBK text.
 Bytes AnsiToUtf8(std::string_view text);
 

@@ -1,6 +1,6 @@
 // One set of owners for every kind of handle the program holds: kernel
-// handles, Internet handles, GDI objects, menus, icons, LocalAlloc memory and
-// COM pointers. Each closes its handle when it goes out of scope.
+// handles, Internet handles, GDI objects, menus, icons, LocalAlloc and
+// GlobalAlloc memory and COM pointers. Each closes its handle when it goes out of scope.
 //
 // The Internet owners exist only where their API header is included first:
 // UniqueInternet after <wininet.h>, UniqueWinHttp after <winhttp.h> (the two
@@ -81,6 +81,13 @@ struct LocalMemoryTraits {
   static void Close(HLOCAL h) { LocalFree(h); }
 };
 using UniqueLocal = Unique<LocalMemoryTraits>;  // e.g. the output of CryptProtectData
+
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static bool Valid(HGLOBAL h) { return h != nullptr; }
+  static void Close(HGLOBAL h) { GlobalFree(h); }
+};
+using UniqueGlobal = Unique<GlobalMemoryTraits>;  // e.g. clipboard data before it is handed over
 
 #ifdef _WININET_
 struct InternetTraits {

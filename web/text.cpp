@@ -1,6 +1,8 @@
 #include "web/text.h"
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 namespace qx {
 namespace {
@@ -11,6 +13,24 @@ inline unsigned char Byte(std::string_view s, size_t i) { return static_cast<uns
 // after it, else 1.
 inline size_t CharWidth(std::string_view s, size_t i) {
   return (IsLeadByte(Byte(s, i)) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// Walks character starts from boundary i up to q (the first start at or
+// after it); runs of ASCII go eight bytes at a time.
+inline size_t SkipToBoundary(std::string_view s, size_t i, size_t q) {
+  const char* p = s.data();
+  while (i < q) {
+    if (q - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    i += CharWidth(s, i);
+  }
+  return i;
 }
 
 inline unsigned char FoldAscii(unsigned char c) {
@@ -46,7 +66,7 @@ size_t FindFrom(std::string_view text, std::string_view marker, size_t start, bo
     for (;;) {
       size_t q = text.find(marker, i);
       if (q == std::string_view::npos) return q;
-      while (i < q) i += CharWidth(text, i);
+      i = SkipToBoundary(text, i, q);
       if (i == q) return q;
       // q was the second byte of a character: go on from the next boundary.
     }

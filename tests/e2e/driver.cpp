@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/commands.h"
@@ -91,10 +92,20 @@ std::string JsonString(const std::string& json, const std::string& key) {
   return WideToUtf8(out);
 }
 
+// An environment variable of the process as it is now (set by CTest or by
+// SetEnvironmentVariable), empty when unset.
+static std::wstring Environment(const wchar_t* name) {
+  DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring value(n, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), n));
+  return value;
+}
+
 DemoPortal DemoPortal::FromFixture() {
   DemoPortal d;
-  const char* file = std::getenv("QARVEX_DEMO_PORT_FILE");
-  std::string port = file ? ReadFileBytes(Utf8ToWide(file)) : "";
+  const std::wstring file = Environment(L"QARVEX_DEMO_PORT_FILE");
+  std::string port = file.empty() ? "" : ReadFileBytes(file);
   while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
   d.url = "http://127.0.0.1:" + port;
   return d;
@@ -105,6 +116,8 @@ void PortalTest::SetUp() {
   ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
   portal.Reset();
   RemoveDataDir();
+  // No window placement stored by an earlier test.
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QARVEX\\Terminal");
 }
 
 void DemoPortal::Reset() const { HttpGet(url + "/__admin/reset"); }
@@ -164,8 +177,8 @@ Program::Program(const DemoPortal& portal, const std::vector<std::wstring>& extr
     size_t eq = kv.find(L'=');
     SetEnvironmentVariableW(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str());
   }
-  const char* exe = std::getenv("QARVEX_EXE");
-  std::wstring cmd = L"\"" + Utf8ToWide(exe ? exe : "qarvex.exe") + L"\"";
+  const std::wstring exe = Environment(L"QARVEX_EXE");
+  std::wstring cmd = L"\"" + (exe.empty() ? L"qarvex.exe" : exe) + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
@@ -279,6 +292,67 @@ HWND Program::WaitMessageBox(DWORD timeoutMs) const {
   HWND h = nullptr;
   WaitFor([&] { return (h = FindMessageBox()) != nullptr; }, timeoutMs);
   return h;
+}
+
+StallProbe::StallProbe(DWORD pid, DWORD intervalMs)
+    : pid_(pid), intervalMs_(intervalMs), thread_([this] { Run(); }) {}
+
+StallProbe::~StallProbe() {
+  stop_ = true;
+  thread_.join();
+}
+
+StallProbe::Worst StallProbe::Take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Worst w = worst_;
+  worst_ = {};
+  return w;
+}
+
+void StallProbe::Run() {
+  struct Ctx {
+    DWORD pid;
+    std::vector<HWND> windows;
+  };
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  while (!stop_) {
+    Ctx ctx{pid_, {}};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+          auto* c = reinterpret_cast<Ctx*>(lp);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(h, &pid);
+          wchar_t cls[64] = {};
+          GetClassNameW(h, cls, 64);
+          if (pid == c->pid &&
+              (std::wstring(cls) == kLoginClass || std::wstring(cls) == kMainClass))
+            c->windows.push_back(h);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    for (HWND h : ctx.windows) {
+      LARGE_INTEGER t0, t1;
+      QueryPerformanceCounter(&t0);
+      DWORD_PTR result = 0;
+      const bool answered = SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+      QueryPerformanceCounter(&t1);
+      if (!answered && !IsWindow(h)) continue;  // gone meanwhile: nothing to answer
+      const double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) /
+                        static_cast<double>(frequency.QuadPart);
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++worst_.probes;
+      if (ms > worst_.ms) {
+        wchar_t cls[64] = {};
+        GetClassNameW(h, cls, 64);
+        char when[32];
+        std::snprintf(when, sizeof when, " at %.2f s", (GetTickCount64() - start_) / 1000.0);
+        worst_.ms = ms;
+        worst_.where = WideToUtf8(cls) + when;
+      }
+    }
+    Sleep(intervalMs_);
+  }
 }
 
 std::wstring Text(HWND hwnd) {

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace e2e {
@@ -54,6 +57,7 @@ class Program {
   explicit Program(const DemoPortal& portal, const std::vector<std::wstring>& extraEnv = {});
   ~Program();
   DWORD pid() const { return pi_.dwProcessId; }
+  HANDLE process() const { return pi_.hProcess; }
   bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
   bool Running() const;
 
@@ -74,6 +78,34 @@ class Program {
 
  private:
   PROCESS_INFORMATION pi_{};
+};
+
+// How promptly the program's window thread answers: from a thread of its own,
+// every `intervalMs`, sends WM_NULL to each of the program's login and main
+// windows and keeps the longest round trip (an unanswered probe counts as
+// its 5 s timeout).
+class StallProbe {
+ public:
+  StallProbe(DWORD pid, DWORD intervalMs);
+  ~StallProbe();
+  StallProbe(const StallProbe&) = delete;
+  StallProbe& operator=(const StallProbe&) = delete;
+  struct Worst {
+    double ms = 0;  // the longest round trip
+    int probes = 0;
+    std::string where;  // the window's class and when, for failure messages
+  };
+  // The worst since the last call (or the start), and starts over.
+  Worst Take();
+
+ private:
+  void Run();
+  const DWORD pid_, intervalMs_;
+  const ULONGLONG start_ = GetTickCount64();
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  Worst worst_;
+  std::thread thread_;
 };
 
 std::wstring Text(HWND hwnd);

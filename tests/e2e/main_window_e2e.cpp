@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/commands.h"
@@ -22,12 +23,15 @@ class MainWindowTest : public PortalTest {
  protected:
   // Starts the program, logs in as demo through the login window and waits
   // until the main window has loaded. `beforeLogin` runs once the login
-  // window is up (to change the portal for the main window only).
-  HWND OpenMain(const std::string& beforeLogin = {}) {
+  // window is up (to change the portal for the main window only), then
+  // `atLogin` with the login window.
+  HWND OpenMain(const std::string& beforeLogin = {},
+                const std::function<void(HWND)>& atLogin = {}) {
     program = std::make_unique<Program>(portal);
     HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     if (!beforeLogin.empty()) portal.Set(beforeLogin);
+    if (atLogin) atLogin(login);
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
     Click(GetDlgItem(login, IdLoginButton));
@@ -211,12 +215,104 @@ TEST_F(MainWindowTest, CommandsNotBuiltDoNothingAndExitEndsTheProgram) {
   HWND main = OpenMain();
   ASSERT_TRUE(main);
   SelectListLine(list, 0);
-  PostMessageW(main, WM_COMMAND, CmdStart, 0);
+  PostMessageW(main, WM_COMMAND, CmdSkinWhite, 0);  // a command not built yet
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   DWORD code = 1;
   ASSERT_TRUE(program->WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(Requests("//user/cloudManage/"), 0u);
+}
+
+// The browser stand-in's log: one URL a line, in the order they were opened.
+std::vector<std::string> BrowserLog() {
+  std::vector<std::string> lines;
+  const std::string all = ReadFileBytes(L"C:\\qarvex-browser.log");
+  size_t p = 0;
+  while (p < all.size()) {
+    size_t e = all.find('\n', p);
+    if (e == std::string::npos) e = all.size();
+    if (e > p) lines.push_back(all.substr(p, e - p));
+    p = e + 1;
+  }
+  return lines;
+}
+
+// A press of the left button on a control (a label or picture that notifies).
+void PressLeftButton(HWND control) {
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+}
+
+bool Centred(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
+         r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
+}
+
+TEST_F(MainWindowTest, WebPageCommandsOpenTheirPagesAndTheTrayIconRestoresOrOpensItsMenu) {
+  DeleteFileW(L"C:\\qarvex-browser.log");
+  // Each command opens exactly one page, the right one.
+  auto opens = [&](const char* what, const std::function<void()>& command, const std::string& url) {
+    const size_t before = BrowserLog().size();
+    command();
+    EXPECT_TRUE(WaitFor([&] { return BrowserLog().size() > before; }, 20000)) << what;
+    const std::vector<std::string> log = BrowserLog();
+    ASSERT_EQ(log.size(), before + 1) << what;
+    EXPECT_EQ(log.back(), url) << what;
+  };
+  const std::string base = portal.url;
+  HWND main = OpenMain({}, [&](HWND login) {
+    opens(
+        "register label", [&] { PressLeftButton(GetDlgItem(login, IdLoginRegister)); },
+        base + "//register");
+    opens(
+        "password recovery label", [&] { PressLeftButton(GetDlgItem(login, IdLoginRecover)); },
+        base + "//getPassword");
+  });
+  ASSERT_TRUE(main);
+  opens(
+      "portal button", [&] { Click(GetDlgItem(main, IdMainPortalButton)); }, base + "//");
+  opens(
+      "contact picture", [&] { PressLeftButton(GetDlgItem(main, IdMainContactPicture)); },
+      base + "/contact");
+  opens(
+      "buy-VPS menu item", [&] { PostMessageW(main, WM_COMMAND, CmdBuyVps, 0); },
+      base + "//business/tarn/gxip.html");
+  opens(
+      "contact menu item", [&] { PostMessageW(main, WM_COMMAND, CmdContact, 0); },
+      base + "/contact");
+
+  // Left click: the minimised window comes back, centred on the screen.
+  SetWindowPos(main, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }));
+  PostMessageW(main, kTrayMessage, 1, WM_LBUTTONUP);
+  EXPECT_TRUE(WaitFor([&] { return !IsIconic(main) && IsWindowVisible(main) && Centred(main); }))
+      << "the window was not restored to the centre";
+
+  // Double click adds nothing to the click before it; right click opens the
+  // tray menu, whose 官网 opens the public website.
+  SetWindowPos(main, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT moved;
+  GetWindowRect(main, &moved);
+  PostMessageW(main, kTrayMessage, 1, WM_LBUTTONDBLCLK);
+  PostMessageW(main, kTrayMessage, 1, WM_RBUTTONUP);
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (menu = FindPopupMenu(program->pid())) != nullptr; }, 10000));
+  RECT now;
+  GetWindowRect(main, &now);
+  EXPECT_EQ(now.left, moved.left);
+  EXPECT_EQ(now.top, moved.top);
+  opens(
+      "tray menu website item",
+      [&] {
+        PressKey(VK_DOWN);  // 打开
+        PressKey(VK_DOWN);  // 官网
+        PressKey(VK_RETURN);
+      },
+      base + "/website");
+  EXPECT_TRUE(WaitFor([&] { return FindPopupMenu(program->pid()) == nullptr; }, 5000));
 }
 
 }  // namespace

@@ -76,20 +76,33 @@ def page_split(total):
     return (first, total - first - third, third)
 
 
-def page_rows(total, page, page_size):
+HOSTILE_BUSINESS_ID = "..\\..\\x"
+HOSTILE_ADDRESS_TAIL = "\r\nalternate shell:s:cmd"
+
+
+def hostile(row):
+    """Machine 1 as a hostile page would show it: a business id that climbs
+    out of a folder and an address that carries a line of its own."""
+    return [HOSTILE_BUSINESS_ID] + row[1:3] + [row[3] + HOSTILE_ADDRESS_TAIL] + row[4:]
+
+
+def page_rows(total, page, page_size, hostile_first=False):
     """The rows shown on list page `page` (0..2) for a page size: the portal
     shows at most page_size machines but reports its whole count."""
     counts = page_split(total)
     start = sum(counts[:page]) + 1
     shown = min(counts[page], max(page_size, 0))
-    return [machine_row(i) for i in range(start, start + shown)]
+    rows = [machine_row(i) for i in range(start, start + shown)]
+    if hostile_first and start == 1 and rows:
+        rows[0] = hostile(rows[0])
+    return rows
 
 
-def dump_machines(total):
+def dump_machines(total, hostile_first=False):
     """All rows the terminal sees with its own page sizes, in page order."""
     rows = []
     for page, size in enumerate(TERMINAL_PAGE_SIZES):
-        rows.extend(page_rows(total, page, size))
+        rows.extend(page_rows(total, page, size, hostile_first))
     return rows
 
 
@@ -102,6 +115,20 @@ def with_ssh_machine(rows, spec):
     address, _, password = spec.partition(" ")
     return [row[:3] + [address, "root", password] + row[6:] if row[0] == "QX000001" else row
             for row in rows]
+
+
+def with_expiry_soon(rows, on):
+    """The rows with the expiry_soon option applied: machines QX000001,
+    QX000002 and QX000003 expire one day ago, in two days and in five days
+    (the portal's local time)."""
+    if not on:
+        return rows
+    now = datetime.datetime.now().replace(microsecond=0)
+    soon = {"QX000001": now - datetime.timedelta(days=1),
+            "QX000002": now + datetime.timedelta(days=2),
+            "QX000003": now + datetime.timedelta(days=5)}
+    return [row[:9] + [soon[row[0]].strftime("%Y-%m-%d %H:%M:%S")] + row[10:]
+            if row[0] in soon else row for row in rows]
 
 
 def render_block(row, menu, state):
@@ -142,7 +169,8 @@ class Portal:
                     "expired": bool, "refuse": bool, "machines": int,
                     "notice_charset": str, "notice": str, "login_notice": str,
                     "announcement": str, "balance": str, "remember": bool,
-                    "ssh_machine": str}
+                    "ssh_machine": str, "op_reply": str, "hostile_row": bool,
+                    "expiry_soon": bool}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -154,6 +182,7 @@ class Portal:
         self.sections = {}          # (generation, page, total, size) -> blocks
         self.generation = 0         # bumped whenever a machine state changes
         self.log = []
+        self.last = None            # the last request received (log entry)
         self.log_file = open(log_path, "w", encoding="utf-8") if log_path else None
 
     def opt(self, key):
@@ -175,6 +204,9 @@ class Portal:
             raise ValueError("notice_charset is utf-8 or gbk")
         with self.lock:
             self.options[key] = value
+            if key in ("hostile_row", "expiry_soon"):
+                self.generation += 1
+                self.sections.clear()
 
     def reset(self):
         with self.lock:
@@ -184,11 +216,13 @@ class Portal:
             self.generation += 1
             self.sections.clear()
             self.log.clear()
+            self.last = None
 
     def record(self, entry):
         line = json.dumps(entry, ensure_ascii=False)
         with self.lock:
             self.log.append(entry)
+            self.last = entry
             if self.log_file:
                 self.log_file.write(line + "\n")
                 self.log_file.flush()
@@ -234,12 +268,15 @@ class Portal:
         thousand blocks take noticeable time to build."""
         total = self.opt("machines")
         ssh = self.opt("ssh_machine")
-        key = (self.generation, page, total, page_size, ssh)
+        hostile_first = self.opt("hostile_row")
+        key = (self.generation, page, total, page_size, ssh, hostile_first)
         text = self.sections.get(key)
         if text is None:
             menu = LIST_MENUS[page]
             blocks = [render_block(row, menu, self.states.get(row[11], row[10]))
-                      for row in with_ssh_machine(page_rows(total, page, page_size), ssh)]
+                      for row in with_expiry_soon(
+                          with_ssh_machine(page_rows(total, page, page_size, hostile_first), ssh),
+                          self.opt("expiry_soon"))]
             text = ('<div class="t-total">共 <!--统计数量！---><span class="num" >[%d]</span> 台</div>\n'
                     % page_split(total)[page]) + "\n".join(blocks)
             with self.lock:
@@ -504,6 +541,9 @@ class Handler(BaseHTTPRequestHandler):
             except ValueError:
                 size = 20
             return self.send(200, list_page(account, menu, portal.list_section(page, size)))
+        is_op = post and (path[18:] in START_TEXTS or path[18:] == "sync.html")
+        if path.startswith("/user/cloudManage/") and is_op and portal.opt("op_reply"):
+            return self.send(200, portal.opt("op_reply"))
         if path.startswith("/user/cloudManage/") and post and path[18:] in START_TEXTS:
             vpsid = form.get("id", "")
             if portal.opt("refuse"):
@@ -565,13 +605,19 @@ class Handler(BaseHTTPRequestHandler):
                 body = "".join(json_text(e) + "\n" for e in entries)
                 return self.send(200, body, "text/plain; charset=utf-8")
             return self.send(200, json_text(entries), "application/json; charset=utf-8")
+        if path == "/__admin/last":
+            # The last request received, as its log entry ({} before any).
+            with portal.lock:
+                last = portal.last
+            return self.send_json(last or {})
         if path == "/__admin/machines":
             # What --dump-machines prints, with the states as they are now:
             # one JSON array of twelve fields per line, in page order.
             with portal.lock:
                 states = dict(portal.states)
-            rows = with_ssh_machine(dump_machines(portal.opt("machines")),
-                                    portal.opt("ssh_machine"))
+            rows = with_expiry_soon(
+                with_ssh_machine(dump_machines(portal.opt("machines"), portal.opt("hostile_row")),
+                                 portal.opt("ssh_machine")), portal.opt("expiry_soon"))
             body = "".join(json_text(row[:10] + [states.get(row[11], row[10]), row[11]]) + "\n"
                            for row in rows)
             return self.send(200, body, "text/plain; charset=utf-8")
@@ -645,7 +691,8 @@ def main(argv=None):
                "refuse": args.refuse, "machines": args.machines,
                "notice_charset": args.notice_charset, "notice": args.notice,
                "login_notice": args.login_notice, "announcement": args.announcement,
-               "balance": args.balance, "ssh_machine": ""}
+               "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
+               "expiry_soon": False}
     server = make_server(Portal(options, accounts, args.log), args.host, args.port)
     print("LISTENING %d" % server.server_address[1], flush=True)
     try:

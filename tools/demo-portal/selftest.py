@@ -13,6 +13,7 @@ import tempfile
 import time
 import unittest
 import urllib.parse
+from urllib.parse import quote
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo_portal.py")
 
@@ -132,6 +133,13 @@ class DemoPortalTest(unittest.TestCase):
         self.assertEqual(self.probe(cookie), ("", "0"))
         self.assertEqual(self.list_rows(cookie), ([0, 0, 0], []))
 
+    def test_remember_makes_the_session_cookie_persistent(self):
+        resp, _ = self.request("POST", "//login/login", LOGIN_BODY % ("demo", "demo123"))
+        self.assertNotIn("Max-Age", resp.getheader("Set-Cookie"))
+        self.admin("/__admin/set?remember=1")
+        resp, _ = self.request("POST", "//login/login", LOGIN_BODY % ("demo", "demo123"))
+        self.assertIn("; Max-Age=86400; Expires=", resp.getheader("Set-Cookie"))
+
     def test_members_and_list_match_dump(self):
         cookie = self.login()[1]
         members = gbk(self.request("GET", "//user/members", cookie=cookie)[1])
@@ -190,6 +198,22 @@ class DemoPortalTest(unittest.TestCase):
         for op in ("Start.html", "stop.html", "restart.html"):
             self.assertEqual(verdict(op, vpsid, cookie)[0], "")
         self.assertNotIn("同步成功".encode("gbk"), verdict("sync.html", vpsid, cookie)[1])
+
+        # The last body received, and a reply given by hand for all four.
+        last = self.admin("/__admin/last")
+        self.assertEqual((last["path"], last["body_raw"]), ("//user/cloudManage/sync.html",
+                                                             "id=" + vpsid))
+        self.admin("/__admin/set?refuse=0&op_reply=" + quote("<p>开机成功</p>"))
+        self.assertEqual(verdict("Start.html", vpsid, cookie), ("", "<p>开机成功</p>".encode("gbk")))
+
+    def test_hostile_row(self):
+        cookie = self.login()[1]
+        self.admin("/__admin/set?hostile_row=1")
+        first = self.list_rows(cookie)[1][0]
+        self.assertEqual(first[0], "..\\..\\x")
+        self.assertTrue(first[3].endswith(":3389\r\nalternate shell:s:cmd"), first[3])
+        machines = self.request("GET", "/__admin/machines")[1].decode("utf-8")
+        self.assertEqual(json.loads(machines.splitlines()[0]), first)
 
     def test_manage_fragment_and_ticket(self):
         cookie = self.login()[1]

@@ -1,0 +1,175 @@
+#include "app/machine_commands_win.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "app/commands.h"
+#include "app/config.h"
+#include "app/flow_runner_win.h"
+#include "app/menus_win.h"
+#include "app/win_util.h"
+#include "app/windows.h"
+#include "portal/machine_list.h"
+#include "portal/machine_ops_flow_win.h"
+#include "remote/clipboard_win.h"
+#include "remote/machine_details.h"
+#include "remote/rdp_win.h"
+
+namespace qx {
+namespace {
+
+constexpr unsigned kSyncWaitMs = 800;  // the portal needs a moment before the list shows the sync
+
+// Commands under way, by command and machine id.
+std::set<std::pair<int, Text>> g_running;
+
+// Marks the command as running for the machine; false when it already runs.
+bool Begin(int command, const Text& machine) { return g_running.emplace(command, machine).second; }
+void End(int command, const Text& machine) { g_running.erase({command, machine}); }
+
+UINT BoxFlags(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::Information:
+      return MB_OK | MB_ICONINFORMATION;
+    case BoxIcon::Exclamation:
+      return MB_OK | MB_ICONEXCLAMATION;
+    case BoxIcon::None:
+      break;
+  }
+  return MB_OK;
+}
+
+void ShowVerdict(MachineOp op, bool succeeded) {
+  const VerdictBox box = MachineOpVerdictBox(op, succeeded);
+  MessageBoxGbk(box.text, box.title, BoxFlags(box.icon));
+}
+
+// 开机, 关机, 重启: the request on the portal lane, the verdict on the window thread.
+void RunPowerOp(int command, MachineOp op) {
+  const std::optional<Text> vpsid = SelectedRowColumn(ColVpsId);
+  if (!vpsid || !Begin(command, *vpsid)) return;
+  RunFlow(
+      Lane::Portal, MainWindowFlows(),
+      [base = PortalBaseUrl(), op, id = *vpsid] {
+        return MachineOpSucceeded(op, PostMachineOp(base, op, id));
+      },
+      [command, op, id = *vpsid](bool succeeded) {
+        ShowVerdict(op, succeeded);
+        End(command, id);
+      });
+}
+
+// 同步: the post, a short wait, the verdict, then the list loaded again
+// whatever the verdict.
+void RunSync() {
+  const std::optional<Text> vpsid = SelectedRowColumn(ColVpsId);
+  if (!vpsid || !Begin(CmdSync, *vpsid)) return;
+  RunFlow(
+      Lane::Portal, MainWindowFlows(),
+      [base = PortalBaseUrl(), id = *vpsid] {
+        return MachineOpSucceeded(MachineOp::Sync, PostMachineOp(base, MachineOp::Sync, id));
+      },
+      [id = *vpsid](bool succeeded) {
+        RunLater(MainWindowFlows(), kSyncWaitMs, [id, succeeded] {
+          ShowVerdict(MachineOp::Sync, succeeded);
+          End(CmdSync, id);
+          RefreshMainList();
+        });
+      });
+}
+
+void CopyColumn(int column, bool secret) {
+  const std::optional<Text> text = SelectedRowColumn(column);
+  if (text) CopyTextToClipboard(MainWindowHandle(), *text, secret);
+}
+
+void CopyDetails() {
+  std::array<Text, kMachineDetailsColumns.size()> columns;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    std::optional<Text> text = SelectedRowColumn(kMachineDetailsColumns[i]);
+    if (!text) return;
+    columns[i] = std::move(*text);
+  }
+  CopyTextToClipboard(MainWindowHandle(), MachineDetailsText(columns), true);
+}
+
+std::optional<RdpMachine> SelectedRdpMachine() {
+  RdpMachine m;
+  std::pair<int, Text*> wanted[] = {{ColBusinessId, &m.businessId},
+                                    {ColRemoteAddress, &m.address},
+                                    {ColSystemAccount, &m.account},
+                                    {ColSystemPassword, &m.password}};
+  for (auto& [column, field] : wanted) {
+    std::optional<Text> text = SelectedRowColumn(column);
+    if (!text) return std::nullopt;
+    *field = std::move(*text);
+  }
+  return m;
+}
+
+void SaveShortcutForSelected() {
+  const std::optional<RdpMachine> m = SelectedRdpMachine();
+  if (m && SaveRdpShortcut(*m))
+    MessageBoxGbk(
+        "恭喜您，生成远程rdp快捷方式成功，文件已生成到软件所在目录，双击打开即可进行远程！",
+        "系统提示：");
+}
+
+}  // namespace
+
+void ConnectSelectedMachine() {
+  if (const std::optional<RdpMachine> m = SelectedRdpMachine()) ConnectRdp(*m);
+}
+
+bool RunMachineCommand(int commandId) {
+  switch (commandId) {
+    case CmdConnect:
+      ConnectSelectedMachine();
+      return true;
+    case CmdSync:
+      RunSync();
+      return true;
+    case CmdStart:
+      RunPowerOp(commandId, MachineOp::Start);
+      return true;
+    case CmdStop:
+      RunPowerOp(commandId, MachineOp::Stop);
+      return true;
+    case CmdRestart:
+      RunPowerOp(commandId, MachineOp::Restart);
+      return true;
+    case CmdCopyBusinessId:
+      CopyColumn(ColBusinessId, false);
+      return true;
+    case CmdCopyRemoteAddress:
+      CopyColumn(ColRemoteAddress, false);
+      return true;
+    case CmdCopySystemAccount:
+      CopyColumn(ColSystemAccount, false);
+      return true;
+    case CmdCopySystemPassword:
+      CopyColumn(ColSystemPassword, true);
+      return true;
+    case CmdCopyBroadbandAccount:
+      CopyColumn(ColBroadbandAccount, false);
+      return true;
+    case CmdCopyBroadbandPassword:
+      CopyColumn(ColBroadbandPassword, true);
+      return true;
+    case CmdCopyDetails:
+      CopyDetails();
+      return true;
+    case CmdRdpShortcut:
+      SaveShortcutForSelected();
+      return true;
+    case CmdResolution:
+      OpenResolutionWindow();
+      return true;
+  }
+  return false;
+}
+
+}  // namespace qx

@@ -1,0 +1,140 @@
+#include "remote/rdp_win.h"
+
+#include <windows.h>
+// After windows.h:
+#include <shellapi.h>
+#include <wincrypt.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/flow_runner_win.h"
+#include "remote/display_settings_win.h"
+#include "remote/rdp.h"
+#include "web/codepage.h"
+#include "web/handles_win.h"
+#include "web/wide_win.h"
+
+namespace qx {
+namespace {
+
+constexpr unsigned kDeleteAfterMs = 5000;
+
+// The folder holding the executable, with its final backslash.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return L"";
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring RdpPath(std::string_view businessId) {
+  return ProgramFolder() + Wide(RdpFileName(businessId));
+}
+
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+  UniqueHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return f &&
+         WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+bool WriteRdpFile(const std::wstring& path, const RdpMachine& m,
+                  const std::optional<DisplaySettings>& settings) {
+  return WriteFileBytes(
+      path, BuildRdpText(m.address, m.account, ProtectRdpPassword(m.password), settings));
+}
+
+// Connection files opened and not yet deleted, each with the number of its
+// deletion. Whatever is left when the program ends is deleted then, so no
+// protected password stays behind.
+class PendingFiles {
+ public:
+  ~PendingFiles() {
+    for (const auto& [key, entry] : files_) DeleteFileW(entry.path.c_str());
+  }
+  // The deletion's number; 0 when the file is already waiting for one.
+  unsigned Add(const std::wstring& path) {
+    auto [it, added] = files_.try_emplace(Key(path), Entry{path, next_});
+    if (!added) return 0;
+    return next_++;
+  }
+  // Deletes the file if it still waits for this deletion.
+  void Delete(const std::wstring& path, unsigned number) {
+    auto it = files_.find(Key(path));
+    if (it == files_.end() || it->second.number != number) return;
+    DeleteFileW(path.c_str());
+    files_.erase(it);
+  }
+  // The file stays (a shortcut has been written over it).
+  void Keep(const std::wstring& path) { files_.erase(Key(path)); }
+
+ private:
+  struct Entry {
+    std::wstring path;
+    unsigned number;
+  };
+  // File names are compared without regard to case, as Windows does.
+  static std::wstring Key(std::wstring path) {
+    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    return path;
+  }
+  std::map<std::wstring, Entry> files_;
+  unsigned next_ = 1;
+};
+
+PendingFiles& Pending() {
+  static PendingFiles pending;
+  return pending;
+}
+
+// The deletions belong to the program, not to a window.
+const FlowOwner& ProgramFlows() {
+  static FlowOwner owner;
+  return owner;
+}
+
+}  // namespace
+
+Text ProtectRdpPassword(std::string_view password) {
+  if (password.empty()) return {};
+  Bytes plain = AnsiToWide(password);  // UTF-16LE with its terminator
+  const Bytes description = AnsiToWide("psw");
+  DATA_BLOB in{static_cast<DWORD>(plain.size()), reinterpret_cast<BYTE*>(plain.data())};
+  DATA_BLOB out{};
+  const BOOL ok = CryptProtectData(&in, reinterpret_cast<LPCWSTR>(description.c_str()), nullptr,
+                                   nullptr, nullptr, 0, &out);
+  SecureZeroMemory(plain.data(), plain.size());
+  if (!ok) return {};
+  UniqueLocal owned(out.pbData);
+  return HexUpper(std::string_view(reinterpret_cast<const char*>(out.pbData), out.cbData));
+}
+
+bool ConnectRdp(const RdpMachine& machine) {
+  const std::wstring path = RdpPath(machine.businessId);
+  const unsigned number = Pending().Add(path);
+  if (!number) return false;  // the same file still waits for its deletion
+  WriteRdpFile(path, machine, ReadDisplaySettings());
+  ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  RunLater(ProgramFlows(), kDeleteAfterMs, [path, number] { Pending().Delete(path, number); });
+  return true;
+}
+
+bool SaveRdpShortcut(const RdpMachine& machine) {
+  const std::wstring path = RdpPath(machine.businessId);
+  // A connection file waiting for its deletion would take the shortcut with it.
+  Pending().Keep(path);
+  return WriteRdpFile(path, machine, std::nullopt);
+}
+
+}  // namespace qx
