@@ -66,6 +66,24 @@ if seen "//user/cloud/menu/third"; then
   sleep 2
   import -window root "$shots/resolution.png"
   echo "Screenshot of the resolution window: $shots/resolution.png"
+  # 皮肤 → 白, then 皮肤 → 默认 (with its glass shadow): from the bottom of the
+  # context menu, Up six times reaches 皮肤.
+  xdotool key alt+F4 sleep 1
+  skin() {
+    xdotool mousemove 200 160 click 3 sleep 1.5
+    for _ in 1 2 3 4 5 6; do xdotool key Up sleep 0.2; done
+    xdotool key Right sleep 0.5
+    for ((i = 0; i < $1; i++)); do xdotool key Down sleep 0.2; done
+    xdotool key Return
+  }
+  skin 0
+  sleep 2
+  import -window root "$shots/main-white.png"
+  echo "Screenshot of the main window in the white skin: $shots/main-white.png"
+  skin 2
+  sleep 3
+  import -window root "$shots/main-default.png"
+  echo "Screenshot of the main window in the default skin with its shadow: $shots/main-default.png"
 fi
 kill "$app" 2>/dev/null || true
 wineserver -k 2>/dev/null || true

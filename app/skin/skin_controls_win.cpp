@@ -394,7 +394,11 @@ void PaintScrollBars(HWND hwnd) {
     if (vert) vertical = bar;
     const bool off = sbi.rgstate[0] & STATE_SYSTEM_UNAVAILABLE;
     FillSolid(dc, bar, t->Colour(SkinColour::ScrollTrack));
-    const int button = sbi.dxyLineButton;
+    // The arrow buttons' length (some systems leave dxyLineButton at 0).
+    const int length = vert ? bar.bottom - bar.top : bar.right - bar.left;
+    int button = sbi.dxyLineButton ? sbi.dxyLineButton
+                                   : GetSystemMetrics(vert ? SM_CYVSCROLL : SM_CXHSCROLL);
+    button = std::min(button, length / 2);
     RECT first = bar, second = bar;
     if (vert) {
       first.bottom = first.top + button;
