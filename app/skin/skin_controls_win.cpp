@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 
 #include "app/skin/skin_internal_win.h"
 
@@ -138,29 +139,26 @@ bool ButtonCustomDraw(const NMCUSTOMDRAW& cd, LRESULT& result) {
   return false;
 }
 
-// NM_CUSTOMDRAW of a report list: the skin's row colours, unless the window
-// draws the list itself.
+// NM_CUSTOMDRAW of a report list: the skin's row colours. The window answers
+// too: a text colour of its own stays (outside the selection), and a window
+// that draws a line itself keeps it.
 bool ListCustomDraw(HWND parent, WPARAM wp, LPARAM lp, LRESULT& result) {
   auto& cd = *reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
-  result = DefSubclassProc(parent, WM_NOTIFY, wp, lp);
-  if (result != CDRF_DODEFAULT) return true;
   const Theme& t = *CurrentTheme();
-  switch (cd.nmcd.dwDrawStage) {
-    case CDDS_PREPAINT:
-      result = CDRF_NOTIFYITEMDRAW;
-      break;
-    case CDDS_ITEMPREPAINT:
-      if (cd.nmcd.uItemState & CDIS_SELECTED) {
-        cd.nmcd.uItemState &= ~CDIS_SELECTED;  // our selection colours, not the system's
-        cd.clrText = t.Colour(SkinColour::ListSelectText);
-        cd.clrTextBk = t.Colour(SkinColour::ListSelectBack);
-      } else {
-        cd.clrText = t.Colour(SkinColour::ListText);
-        cd.clrTextBk =
-            t.Colour(cd.nmcd.dwItemSpec % 2 ? SkinColour::ListAltBack : SkinColour::ListBack);
-      }
-      result = CDRF_DODEFAULT;
-      break;
+  const DWORD stage = cd.nmcd.dwDrawStage;
+  if (stage == CDDS_ITEMPREPAINT) {
+    cd.clrText = t.Colour(SkinColour::ListText);
+    cd.clrTextBk =
+        t.Colour(cd.nmcd.dwItemSpec % 2 ? SkinColour::ListAltBack : SkinColour::ListBack);
+  }
+  result = DefSubclassProc(parent, WM_NOTIFY, wp, lp);
+  if (result & CDRF_SKIPDEFAULT) return true;
+  if (stage == CDDS_PREPAINT) {
+    result |= CDRF_NOTIFYITEMDRAW;
+  } else if (stage == CDDS_ITEMPREPAINT && (cd.nmcd.uItemState & CDIS_SELECTED)) {
+    cd.nmcd.uItemState &= ~CDIS_SELECTED;  // our selection colours, not the system's
+    cd.clrText = t.Colour(SkinColour::ListSelectText);
+    cd.clrTextBk = t.Colour(SkinColour::ListSelectBack);
   }
   return true;
 }
@@ -258,28 +256,62 @@ bool HasScrollBars(HWND hwnd) {
   return GetWindowLongPtrW(hwnd, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL);
 }
 
-// Messages after which the system may have drawn a window scroll bar itself.
-bool MayDrawScrollBars(UINT msg) {
+// Messages after which the system has drawn a window scroll bar itself.
+bool DrawsScrollBars(UINT msg) {
   switch (msg) {
     case WM_VSCROLL:
     case WM_HSCROLL:
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL:
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_SIZE:
-    case WM_WINDOWPOSCHANGED:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
     case WM_NCLBUTTONDOWN:
     case WM_NCMOUSEMOVE:
     case WM_NCMOUSELEAVE:
-    case WM_SETTEXT:
+    case WM_SIZE:
+    case WM_WINDOWPOSCHANGED:
     case WM_STYLECHANGED:
     case WM_SETREDRAW:
       return true;
   }
+  return false;
+}
+
+// Messages that may move a scroll bar (the list's and edit's own, keys, clicks).
+bool MayMoveScrollBars(UINT msg) {
+  switch (msg) {
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_SETTEXT:
+      return true;
+  }
   return (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100) || (msg >= EM_GETSEL && msg < 0x00E0);
+}
+
+// Where the window's scroll bars stand, to tell when they moved.
+std::array<int, 8> ScrollState(HWND hwnd) {
+  std::array<int, 8> state{};
+  for (int bar : {SB_VERT, SB_HORZ}) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    if (!GetScrollInfo(hwnd, bar, &si)) continue;
+    const size_t at = bar == SB_VERT ? 0 : 4;
+    state[at] = si.nMin;
+    state[at + 1] = si.nMax;
+    state[at + 2] = static_cast<int>(si.nPage);
+    state[at + 3] = si.nPos;
+  }
+  return state;
+}
+
+// The scroll bars of a list or edit are all ours; the system draws them only
+// when they cannot be read.
+void PaintNonClient(HWND hwnd, WPARAM wp, LPARAM lp) {
+  if (!PaintScrollBars(hwnd)) {
+    DefSubclassProc(hwnd, WM_NCPAINT, wp, lp);
+    PaintScrollBars(hwnd);
+  }
 }
 
 void PaintGroupBox(HWND box, HDC dc) {
@@ -371,20 +403,26 @@ void DrawArrow(HDC dc, const RECT& r, int direction, COLORREF c) {
 
 }  // namespace
 
-void PaintScrollBars(HWND hwnd) {
+bool PaintScrollBars(HWND hwnd) {
   const Theme* t = CurrentTheme();
-  if (!t || !IsWindowVisible(hwnd) || !HasScrollBars(hwnd)) return;
+  if (!t || !IsWindowVisible(hwnd) || !HasScrollBars(hwnd)) return true;
   RECT w;
   GetWindowRect(hwnd, &w);
   HDC dc = GetWindowDC(hwnd);
-  if (!dc) return;
+  if (!dc) return false;
+  const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+  bool read = true;
   bool both = true;
   RECT vertical{};
   for (LONG id : {OBJID_VSCROLL, OBJID_HSCROLL}) {
     SCROLLBARINFO sbi{};
     sbi.cbSize = sizeof sbi;
-    if (!GetScrollBarInfo(hwnd, id, &sbi) ||
-        (sbi.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN))) {
+    if (!GetScrollBarInfo(hwnd, id, &sbi)) {
+      read = read && !(style & (id == OBJID_VSCROLL ? WS_VSCROLL : WS_HSCROLL));
+      both = false;
+      continue;
+    }
+    if (sbi.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)) {
       both = false;
       continue;
     }
@@ -437,6 +475,7 @@ void PaintScrollBars(HWND hwnd) {
               t->Colour(SkinColour::ScrollTrack));
   }
   ReleaseDC(hwnd, dc);
+  return read;
 }
 
 void ApplyControl(WindowState& st) {
@@ -501,10 +540,7 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
       switch (msg) {
         case WM_NCPAINT:
           if (!HasBorder(hwnd) && !HasScrollBars(hwnd)) return false;
-          if (HasScrollBars(hwnd)) {
-            DefSubclassProc(hwnd, msg, wp, lp);
-            PaintScrollBars(hwnd);
-          }
+          PaintNonClient(hwnd, wp, lp);
           PaintBorder(
               hwnd,
               t.Colour(GetFocus() == hwnd ? SkinColour::EditFocusBorder : SkinColour::EditBorder),
@@ -546,8 +582,7 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
 
     case Kind::ListView:
       if (msg == WM_NCPAINT) {
-        DefSubclassProc(hwnd, msg, wp, lp);
-        PaintScrollBars(hwnd);
+        PaintNonClient(hwnd, wp, lp);
         PaintBorder(hwnd, t.Colour(SkinColour::GroupBorder), t.Colour(SkinColour::ListBack));
         result = 0;
         return true;
@@ -557,13 +592,14 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
     default:
       return false;
   }
-  // Lists and edits: the system may have drawn a scroll bar while handling it.
-  if (HasScrollBars(hwnd) && MayDrawScrollBars(msg)) {
-    result = DefSubclassProc(hwnd, msg, wp, lp);
-    if (IsWindow(hwnd)) PaintScrollBars(hwnd);
-    return true;
-  }
-  return false;
+  // Lists and edits: the system draws a scroll bar straight away when it
+  // moves one; ours goes over it.
+  const bool draws = DrawsScrollBars(msg);
+  if (!HasScrollBars(hwnd) || (!draws && !MayMoveScrollBars(msg))) return false;
+  const std::array<int, 8> before = draws ? std::array<int, 8>{} : ScrollState(hwnd);
+  result = DefSubclassProc(hwnd, msg, wp, lp);
+  if (IsWindow(hwnd) && (draws || ScrollState(hwnd) != before)) PaintScrollBars(hwnd);
+  return true;
 }
 
 }  // namespace qx::skin

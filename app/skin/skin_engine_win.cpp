@@ -48,7 +48,7 @@ std::wstring ClassOf(HWND hwnd) {
 
 // Which part skins a window, from its class and style; nothing for windows
 // the engine leaves alone (message-only windows, tooltips, the browser...).
-std::optional<Kind> Classify(HWND hwnd, DWORD style, HWND parent, bool hasMenuBar) {
+std::optional<Kind> Classify(HWND hwnd, DWORD style, DWORD exStyle, HWND parent, bool hasMenuBar) {
   if (parent == HWND_MESSAGE) return std::nullopt;
   const std::wstring cls = ClassOf(hwnd);
   if (cls == kShadowClass) return std::nullopt;
@@ -61,7 +61,11 @@ std::optional<Kind> Classify(HWND hwnd, DWORD style, HWND parent, bool hasMenuBa
   if (_wcsicmp(cls.c_str(), L"Button") == 0)
     return (style & BS_TYPEMASK) == BS_GROUPBOX ? std::optional(Kind::GroupBox) : std::nullopt;
   if (_wcsicmp(cls.c_str(), L"Edit") == 0) return Kind::Edit;
-  if (_wcsicmp(cls.c_str(), L"Static") == 0) return Kind::Static;
+  // A label takes its colours from its parent; only its border is ours.
+  if (_wcsicmp(cls.c_str(), L"Static") == 0)
+    return (style & WS_BORDER) || (exStyle & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE))
+               ? std::optional(Kind::Static)
+               : std::nullopt;
   if (cls == WC_LISTVIEWW) return Kind::ListView;
   if (cls == L"#32770") return Kind::Container;
   return std::nullopt;
@@ -93,7 +97,8 @@ void Apply(WindowState& st, bool keepClientSize) {
 // for, which it keeps under the skin's frame once it exists (WM_CREATE).
 void OnCreating(HWND hwnd, const CREATESTRUCTW& cs) {
   const bool topLevel = !(cs.style & WS_CHILD);
-  const std::optional<Kind> kind = Classify(hwnd, cs.style, cs.hwndParent, topLevel && cs.hMenu);
+  const std::optional<Kind> kind =
+      Classify(hwnd, cs.style, cs.dwExStyle, cs.hwndParent, topLevel && cs.hMenu);
   if (!kind) return;
   WindowState* st = Skin(hwnd, *kind);
   if (!st || *kind != Kind::Frame || cs.cx <= 0 || cs.cy <= 0 || cs.cx == CW_USEDEFAULT ||
@@ -116,9 +121,9 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp) {
 }
 
 // Subclasses the thread's windows that are not skinned yet (those that
-// existed before the first skin).
-void SkinThreadWindows(DWORD thread) {
-  std::vector<HWND> found;
+// existed before the first skin); returns them.
+std::vector<HWND> SkinThreadWindows(DWORD thread) {
+  std::vector<HWND> found, skinned;
   EnumThreadWindows(
       thread,
       [](HWND h, LPARAM lp) -> BOOL {
@@ -135,11 +140,14 @@ void SkinThreadWindows(DWORD thread) {
       },
       reinterpret_cast<LPARAM>(&found));
   for (HWND h : found) {
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(h, GWL_STYLE));
+    if (TheEngine().windows.count(h)) continue;
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(h, GWL_STYLE));
+    const auto ex = static_cast<DWORD>(GetWindowLongPtrW(h, GWL_EXSTYLE));
     const bool topLevel = !(style & WS_CHILD);
-    if (auto kind = Classify(h, style, GetAncestor(h, GA_PARENT), topLevel && GetMenu(h)))
-      Skin(h, *kind);
+    if (auto kind = Classify(h, style, ex, GetAncestor(h, GA_PARENT), topLevel && GetMenu(h)))
+      if (Skin(h, *kind)) skinned.push_back(h);
   }
+  return skinned;
 }
 
 LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
@@ -246,13 +254,19 @@ void FillSolid(HDC dc, const RECT& r, COLORREF c) {
 void FillVertical(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
   const int h = r.bottom - r.top;
   if (h <= 0) return;
-  for (int y = 0; y < h; ++y) {
+  auto colourAt = [&](int y) {
     const int k = h > 1 ? y * 256 / (h - 1) : 0;
     auto mix = [k](int a, int b) { return a + (b - a) * k / 256; };
-    const RECT line{r.left, r.top + y, r.right, r.top + y + 1};
-    FillSolid(dc, line,
-              RGB(mix(GetRValue(top), GetRValue(bottom)), mix(GetGValue(top), GetGValue(bottom)),
-                  mix(GetBValue(top), GetBValue(bottom))));
+    return RGB(mix(GetRValue(top), GetRValue(bottom)), mix(GetGValue(top), GetGValue(bottom)),
+               mix(GetBValue(top), GetBValue(bottom)));
+  };
+  // One fill per run of lines of the same colour.
+  for (int y = 0; y < h;) {
+    const COLORREF c = colourAt(y);
+    int end = y + 1;
+    while (end < h && colourAt(end) == c) ++end;
+    FillSolid(dc, {r.left, r.top + y, r.right, r.top + end}, c);
+    y = end;
   }
 }
 
@@ -261,10 +275,15 @@ void RoundedBox(HDC dc, const RECT& r, int radius, COLORREF top, COLORREF bottom
   UniqueRegion shape(radius > 0 ? CreateRoundRectRgn(r.left, r.top, r.right + 1, r.bottom + 1,
                                                      2 * radius, 2 * radius)
                                 : CreateRectRgn(r.left, r.top, r.right, r.bottom));
-  const int saved = SaveDC(dc);
-  ExtSelectClipRgn(dc, shape.get(), RGN_AND);
-  FillVertical(dc, r, top, bottom);
-  RestoreDC(dc, saved);
+  if (top == bottom) {
+    UniqueBrush fill(CreateSolidBrush(top));
+    FillRgn(dc, shape.get(), fill.get());
+  } else {
+    const int saved = SaveDC(dc);
+    ExtSelectClipRgn(dc, shape.get(), RGN_AND);
+    FillVertical(dc, r, top, bottom);
+    RestoreDC(dc, saved);
+  }
   Outline(dc, r, radius, border);
 }
 
@@ -322,11 +341,14 @@ bool SkinEngine::AttachRes(const void* bytes, size_t length, std::string_view /*
   }
   std::unique_ptr<Theme>& theme = e.themes[{file.checksum, hue, saturation, brightness}];
   if (!theme) theme = std::make_unique<Theme>(file);
+  // The same skin again changes nothing on the windows that have it.
+  const bool again = e.theme == theme.get();
   e.theme = theme.get();
-  SkinThreadWindows(thread);
-  for (HWND h : SkinnedWindows())
+  const std::vector<HWND> fresh = SkinThreadWindows(thread);
+  const std::vector<HWND> windows = again ? fresh : SkinnedWindows();
+  for (HWND h : windows)
     if (WindowState* st = StateOf(h)) Apply(*st, true);
-  for (HWND h : SkinnedWindows())
+  for (HWND h : windows)
     if (GetAncestor(h, GA_PARENT) == GetDesktopWindow())
       RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   return true;

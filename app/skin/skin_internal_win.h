@@ -90,7 +90,8 @@ void PaintFrame(WindowState& st);
 bool ParentMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 void ApplyControl(WindowState& st);
-void PaintScrollBars(HWND hwnd);
+// False when a scroll bar could not be read (nothing of it drawn).
+bool PaintScrollBars(HWND hwnd);
 
 // Popup menus (skin_menu_win.cpp).
 bool MenuOwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
