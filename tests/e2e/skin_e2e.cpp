@@ -43,6 +43,7 @@ class SkinTest : public PortalTest {
     HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     loginSkin = SkinOf(login);
+    GetClientRect(login, &loginClient);
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
     Click(GetDlgItem(login, IdLoginButton));
@@ -57,6 +58,7 @@ class SkinTest : public PortalTest {
 
   std::unique_ptr<Program> program;
   uintptr_t loginSkin = 0;
+  RECT loginClient{};
 };
 
 TEST_F(SkinTest, SwitchingSkinsWhileTheListLoadsKeepsEveryWindowAnswering) {
@@ -65,7 +67,9 @@ TEST_F(SkinTest, SwitchingSkinsWhileTheListLoadsKeepsEveryWindowAnswering) {
   ASSERT_TRUE(blue && white && neutral);
   HWND main = OpenMain();
   ASSERT_TRUE(main) << program->DescribeWindows();
-  EXPECT_EQ(loginSkin, blue);  // attached when the login window was created
+  EXPECT_EQ(loginSkin, blue);         // attached when the login window was created
+  EXPECT_EQ(loginClient.right, 347);  // the client size of the layout, under the skin's frame
+  EXPECT_EQ(loginClient.bottom, 223);
   EXPECT_EQ(SkinOf(main), blue);
   EXPECT_FALSE(program->FindWindowByClass(kShadowClass));  // no glass before 默认
   RECT before;
