@@ -88,7 +88,7 @@ void DrawPushButton(const NMCUSTOMDRAW& cd) {
     top = SkinColour::ButtonHotTop;
     bottom = SkinColour::ButtonHotBottom;
   }
-  const bool marked = !disabled && (isDefault || focus || pressed);
+  const bool marked = !disabled && (isDefault || focus || pressed || hot);
   RECT box = rc;
   RoundedBox(dc, box, radius, t.Colour(top), t.Colour(bottom),
              t.Colour(marked ? SkinColour::ButtonDefaultBorder : SkinColour::ButtonBorder));
