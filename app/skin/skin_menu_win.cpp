@@ -82,7 +82,7 @@ void Measure(MEASUREITEMSTRUCT& mis, const MenuItem& item) {
     mis.itemHeight = 7;
     return;
   }
-  HDC dc = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);  // measuring needs no screen
   HGDIOBJ old = SelectObject(dc, t.MenuFont(true));
   const size_t tab = item.text.find(L'\t');
   const std::wstring label = item.text.substr(0, tab);
@@ -92,7 +92,7 @@ void Measure(MEASUREITEMSTRUCT& mis, const MenuItem& item) {
     GetTextExtentPoint32W(dc, item.text.c_str() + tab + 1,
                           static_cast<int>(item.text.size() - tab - 1), &accel);
   SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  DeleteDC(dc);
   mis.itemWidth = static_cast<UINT>(28 + size.cx + (accel.cx ? 24 + accel.cx : 0) + 16);
   mis.itemHeight = static_cast<UINT>(t.Metric(SkinMetric::MenuItemHeight));
 }
