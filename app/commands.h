@@ -77,6 +77,15 @@ enum Command : int {
   CmdTrayOpen = 401,
   CmdTrayWebsite,
   CmdTrayExit,
+
+  // TicketWindow controls
+  IdTicketGroup = 501,     // 分组框1 工单类型
+  IdTicketDialUpButton,    // 按钮1 提交“拨号故障”工单
+  IdTicketRemoteButton,    // 按钮2 提交“远程故障”工单
+  IdTicketHint1,           // 透明标签1
+  IdTicketHint2,           // 透明标签2
+  IdTicketHint3,           // 透明标签3
+  IdTicketContactPicture,  // 图片框1
 };
 
 // Posted to a window by its tray icon.

@@ -2,11 +2,12 @@
 // environment variables (tests and the demo point them at a loopback portal).
 #pragma once
 
+#include "app/version.h"
 #include "web/text.h"
 
 namespace qx {
 
-constexpr int kOwnVersion = 1;  // compared for equality with the published one
+constexpr int kOwnVersion = QARVEX_VERSION;  // compared for equality with the published one
 
 Text PortalBaseUrl();  // QARVEX_PORTAL_URL
 Text WebsiteUrl();     // QARVEX_WEBSITE_URL

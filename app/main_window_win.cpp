@@ -3,13 +3,10 @@
 #include <windows.h>
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
-#include <objidl.h>
-#include <shlwapi.h>
-// GDI+ (flat API) decodes the embedded contact picture.
-#include <gdiplus.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +15,8 @@
 #include "app/flow_runner_win.h"
 #include "app/machine_commands_win.h"
 #include "app/menus_win.h"
+#include "app/picture_win.h"
+#include "app/portal_commands_win.h"
 #include "app/skins_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
@@ -38,7 +37,6 @@ namespace {
 constexpr wchar_t kClass[] = L"QarvexMainWindow";
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr int kContactPictureId = 2;  // RCDATA: the 92 × 22 PNG
 
 struct ListColumn {
   const char* title;
@@ -49,36 +47,6 @@ constexpr ListColumn kListColumns[kMachineColumnCount] = {
     {"系统账户", 90},  {"系统密码", 100}, {"宽带账户", 100}, {"宽带密码", 80}, {"开通时间", 130},
     {"到期时间", 130}, {"状态", 70},      {"vpsid", 0},
 };
-
-// The embedded PNG as a bitmap composed on `background`.
-UniqueBitmap LoadPngResource(int id, COLORREF background) {
-  HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!res) return {};
-  HGLOBAL loaded = LoadResource(module, res);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  DWORD size = SizeofResource(module, res);
-  if (!data || !size) return {};
-
-  ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartupInput input;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return {};
-  HBITMAP result = nullptr;
-  ComPtr<IStream> stream;
-  *stream.put() = SHCreateMemStream(static_cast<const BYTE*>(data), size);
-  if (stream) {
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromStream(stream.get(), &bitmap) == Gdiplus::Ok) {
-      Gdiplus::ARGB argb = 0xFF000000u | (GetRValue(background) << 16) |
-                           (GetGValue(background) << 8) | GetBValue(background);
-      Gdiplus::DllExports::GdipCreateHBITMAPFromBitmap(bitmap, &result, argb);
-      Gdiplus::DllExports::GdipDisposeImage(bitmap);
-    }
-  }
-  stream.reset();
-  Gdiplus::GdiplusShutdown(token);
-  return UniqueBitmap(result);
-}
 
 struct MainWindow {
   HWND hwnd = nullptr;
@@ -165,12 +133,21 @@ void MainWindow::CreateControls() {
 
   contactPicture = CreateChild(hwnd, L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, 1104, 8,
                                96, 24, IdMainContactPicture);
-  contactBitmap = LoadPngResource(kContactPictureId, GetSysColor(COLOR_BTNFACE));
-  if (contactBitmap)
-    SendMessageW(contactPicture, STM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(contactBitmap.get()));
-  // A bitmap static sizes itself to its picture; keep the layout's box.
-  SetWindowPos(contactPicture, nullptr, 1104, 8, 96, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The picture is decoded on a worker (GDI+ is slow to start) and shown when ready.
+  RunFlow(
+      Lane::OtherHost, flows,
+      [background = GetSysColor(COLOR_BTNFACE)] {
+        return std::make_shared<UniqueBitmap>(LoadPngPicture(kContactPictureId, background));
+      },
+      [this](std::shared_ptr<UniqueBitmap>& bitmap) {
+        contactBitmap = std::move(*bitmap);
+        if (contactBitmap)
+          SendMessageW(contactPicture, STM_SETIMAGE, IMAGE_BITMAP,
+                       reinterpret_cast<LPARAM>(contactBitmap.get()));
+        // A bitmap static sizes itself to its picture; keep the layout's box.
+        SetWindowPos(contactPicture, nullptr, Scale(1104), Scale(8), Scale(96), Scale(24),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      });
 
   // A virtual list: it asks for the texts of the lines it shows, so filling
   // it costs the same for 20 and 2,000 machines.
@@ -185,7 +162,7 @@ void MainWindow::CreateControls() {
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     col.pszText = title.data();
-    col.cx = kListColumns[c].width;
+    col.cx = Scale(kListColumns[c].width);
     col.iSubItem = c;
     SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
   }
@@ -538,6 +515,7 @@ void MainWindow::OnCommand(int id, int code) {
   }
   if (id >= CmdConnect && !MenuCommandReady(id)) return;  // not built yet
   if (RunMachineCommand(id)) return;
+  if (RunPortalCommand(id)) return;
   switch (id) {
     case IdMainSearchButton:
       OnSearch();
@@ -663,7 +641,8 @@ HWND OpenMainWindow() {
   HWND h = CreateTopWindow(kClass, caption, WS_OVERLAPPEDWINDOW, 50, 50, 1208, 519, &window);
   if (!h) return nullptr;
   window.RunCreationSequence();
-  ShowAtStoredPlacement(h);
+  // Showing and the rest of the creation each get a turn of their own.
+  PostToWindowThread(window.flows.Token(), [h] { ShowAtStoredPlacement(h); });
   PostToWindowThread(window.flows.Token(), [] { g_main->FinishCreation(); });
   return h;
 }

@@ -65,10 +65,22 @@ void DeleteFileGbk(std::string_view path) { DeleteFileW(Wide(path).c_str()); }
 
 void CreateFolderGbk(std::string_view path) { CreateDirectoryW(Wide(path).c_str(), nullptr); }
 
+int SystemDpi() {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return d > 0 ? d : USER_DEFAULT_SCREEN_DPI;
+  }();
+  return dpi;
+}
+
+int Scale(int designPixels) { return MulDiv(designPixels, SystemDpi(), USER_DEFAULT_SCREEN_DPI); }
+
 HFONT UiFont() {
-  static HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei");
+  static HFONT font = CreateFontW(
+      -Scale(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei");
   return font;
 }
 
@@ -79,8 +91,9 @@ HICON ProgramIcon(int size) {
 
 HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x, int y,
                  int w, int h, int id, DWORD exStyle) {
-  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
-                           h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                           Scale(x), Scale(y), Scale(w), Scale(h), parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
   SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont()), FALSE);
   return c;
@@ -91,8 +104,8 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC proc) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hIcon = ProgramIcon(32);
-  wc.hIconSm = ProgramIcon(16);
+  wc.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
+  wc.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = name;
@@ -101,9 +114,9 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC proc) {
 
 HWND CreateTopWindow(const wchar_t* cls, std::string_view caption, DWORD style, int x, int y,
                      int clientW, int clientH, void* state) {
-  RECT r{0, 0, clientW, clientH};
+  RECT r{0, 0, Scale(clientW), Scale(clientH)};
   AdjustWindowRectEx(&r, style, FALSE, 0);
-  return CreateWindowExW(0, cls, Wide(caption).c_str(), style, x, y, r.right - r.left,
+  return CreateWindowExW(0, cls, Wide(caption).c_str(), style, Scale(x), Scale(y), r.right - r.left,
                          r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), state);
 }
 

@@ -29,12 +29,20 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes);
 void DeleteFileGbk(std::string_view path);
 void CreateFolderGbk(std::string_view path);
 
-// The UI font (Chinese capable), shared by every control.
+// The layout is designed at 96 DPI; the program is system DPI aware (its
+// manifest says so), so every window scales the design by SystemDpi() / 96.
+// CreateChild and CreateTopWindow take design units and scale them; other
+// pixel figures (list column widths, SetWindowPos, pictures) go through Scale.
+int SystemDpi();
+int Scale(int designPixels);
+
+// The UI font (Chinese capable, 9 points at any DPI), shared by every control.
 HFONT UiFont();
 // The program icon at the given size.
 HICON ProgramIcon(int size);
 
-// Creates a child control with the UI font.
+// Creates a child control with the UI font; the position and size are design
+// units (scaled).
 HWND CreateChild(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int x, int y,
                  int w, int h, int id, DWORD exStyle = 0);
 
@@ -61,7 +69,8 @@ LRESULT CALLBACK WindowProcOf(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void RegisterWindowClass(const wchar_t* name, WNDPROC proc);
-// Client size → window size for the style, then a window at (x, y).
+// Client size → window size for the style, then a window at (x, y); all four
+// are design units (scaled).
 HWND CreateTopWindow(const wchar_t* cls, std::string_view caption, DWORD style, int x, int y,
                      int clientW, int clientH, void* state);
 

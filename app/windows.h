@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace qx {
 
 class FlowOwner;
@@ -29,5 +31,9 @@ void OpenResolutionWindow();
 
 // The login window while it exists.
 HWND LoginWindowHandle();
+
+// The ticket window for a machine's details text: opened when there is none,
+// otherwise brought to the front and read again for these details.
+HWND OpenTicketWindow(std::string_view details);
 
 }  // namespace qx

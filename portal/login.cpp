@@ -21,9 +21,9 @@ Text OneClickHint(std::string_view memberName) {
 
 Text LoginBody(std::string_view userUtf8, std::string_view passwordUtf8) {
   Text body = "redirectURL=&username=";
-  body += FormEncode(userUtf8);
+  body += BrowserFormEncode(userUtf8);
   body += "&password=";
-  body += FormEncode(passwordUtf8);
+  body += BrowserFormEncode(passwordUtf8);
   body += "&captcha=&saveNull=0&customerServiceID=";
   return body;
 }

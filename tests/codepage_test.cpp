@@ -1,8 +1,11 @@
 // Conversions whose results are the same on Windows and with the native seam.
+#include "web/codepage.h"
+
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "tests/test_util.h"
-#include "web/codepage.h"
 
 using namespace qx;
 
@@ -30,6 +33,58 @@ TEST(Codepage, WideTextCarriesItsTerminator) {
   EXPECT_EQ(static_cast<unsigned char>(w[0]) | static_cast<unsigned char>(w[1]) << 8, 0x4F1A);
   EXPECT_EQ(WideToText(w), "会A");
   EXPECT_EQ(TextToWide("A"), std::string("A\0\0\0", 4));
+}
+
+TEST(Codepage, Utf8FormsBothWays) {
+  // Two, three and four bytes, with the edges of the ranges.
+  const std::pair<std::string, std::string> forms[] = {
+      {"\xC3\xA9", std::string("\xE9\x00", 2)},                  // U+00E9
+      {"\xE0\xA0\x80", std::string("\x00\x08", 2)},              // U+0800, the first of three bytes
+      {"\xF0\x9F\x98\x81", std::string("\x3D\xD8\x01\xDE", 4)},  // U+1F601: a surrogate pair
+      {"\xF3\xA0\x84\x80", std::string("\x40\xDB\x00\xDD", 4)},  // U+E0100
+  };
+  for (const auto& [utf8, wide] : forms) {
+    EXPECT_EQ(TextToWide(utf8), wide + std::string("\0\0", 2));
+    EXPECT_EQ(WideToBytes(wide, kUtf8), utf8);
+  }
+  EXPECT_EQ(WideToText(TextToWide("A")), "A") << "a one-unit text";
+  // An odd last byte is no unit.
+  EXPECT_EQ(WideToMultiByte(kGbk, std::string("A\0B", 3)), "A");
+  EXPECT_EQ(WideToMultiByte(kUtf8, std::string("A\0B", 3)), "A");
+}
+
+TEST(Codepage, InvalidForms) {
+  // Overlong forms and surrogates in UTF-8 never read as what they spell.
+  for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80"}) {
+    const Text t = Utf8ToAnsi(bad);
+    EXPECT_FALSE(t.empty());
+    EXPECT_EQ(t.find_first_not_of('?'), Text::npos) << t;
+  }
+  // A stray byte, a cut sequence, a lone surrogate: U+FFFD.
+  EXPECT_EQ(TextToWide("a\xFF"
+                       "b"),
+            std::string("a\0\xFD\xFF"
+                        "b\0\0\0",
+                        8));
+  EXPECT_EQ(TextToWide("a\xE4\xB8"), std::string("a\0\xFD\xFF\0\0", 6));
+  EXPECT_EQ(WideToBytes(std::string("\x00\xD8"
+                                    "a\0",
+                                    4),
+                        kUtf8),
+            "\xEF\xBF\xBD"
+            "a");
+  // An invalid GBK pair: one default character, the byte after it kept.
+  const Bytes w = AnsiToWide(
+      "\x81\x7F"
+      "A");
+  ASSERT_EQ(w.size(), 6u);
+  EXPECT_EQ(w.substr(2), std::string("A\0\0\0", 4));
+  // A character GBK lacks: "?", the next one kept.
+  EXPECT_EQ(Utf8ToAnsi(U8(u8"\u0E01A")), "?A");
+  EXPECT_EQ(WideToMultiByte(kGbk, std::string("\x01\x0E"
+                                              "A\0",
+                                              4)),
+            "?A");
 }
 
 TEST(Codepage, LargePageConvertsWhole) {

@@ -88,6 +88,15 @@ TEST(CutAllBetween, OptionalArguments) {
   EXPECT_EQ(list, (std::vector<Text>{"a", "ab"}));
   CutAllBetween("[a][abc]", "[", "]", list, false, 3, "+");
   EXPECT_EQ(list, std::vector<Text>{"+a"});
+  // The whole piece is measured: prefix, suffix and each kept marker count.
+  EXPECT_EQ(CutAllBetween("[ab]", "[", "]", list, false, 3), 1u);
+  EXPECT_EQ(CutAllBetween("[ab]", "[", "]", list, false, 3, "+"), 0u);
+  EXPECT_EQ(CutAllBetween("[ab]", "[", "]", list, false, 3, {}, "+"), 0u);
+  EXPECT_EQ(CutAllBetween("[ab]", "[", "]", list, false, 3, {}, {}, true), 0u);
+  EXPECT_EQ(CutAllBetween("[ab]", "[", "]", list, false, 3, {}, {}, false, true), 0u);
+  // keepEnd alone keeps only the end marker.
+  CutAllBetween("x[ab]y", "[", "]", list, false, 0, {}, {}, false, true);
+  EXPECT_EQ(list, std::vector<Text>{"ab]"});
   // fromPosition is 1-based; 0 and 1 both start at the beginning.
   CutAllBetween("[a][b]", "[", "]", list, false, 0, {}, {}, false, false, 2);
   EXPECT_EQ(list, std::vector<Text>{"b"});
@@ -125,6 +134,9 @@ TEST(MembersPage, NameAndBalance) {
       "<p>当前余额：<!--当前余额!--><span> 128.50 </span> 元</p>");
   EXPECT_EQ(m.name, "张三demo");
   EXPECT_EQ(m.balance, " 128.50 ");  // as the page has it, not trimmed
+  // The whole end marker ends the name, not a shorter part of it.
+  m = ParseMembersPage("会员名：张<!--三--><!--会员名！--->");
+  EXPECT_EQ(m.name, "张<!--三-->");
 }
 
 TEST(MembersPage, LoginPageOfAnExpiredSessionGivesEmptyTexts) {
@@ -141,15 +153,16 @@ TEST(MembersPage, LoginPageOfAnExpiredSessionGivesEmptyTexts) {
 TEST(MachineList, EveryColumnOfABlock) {
   Machine m;
   m.remark = "研发&amp;测试";
-  m.bbAccount = "";
   MachineRow row = MachineRowFromBlock(Block(m), 7);
-  const std::vector<Text> expected = {"7",       m.id,       m.remark, m.line,       m.address,
-                                      m.account, m.password, "",       m.bbPassword, m.opened,
+  const std::vector<Text> expected = {"7",       m.id,       m.remark,    m.line,       m.address,
+                                      m.account, m.password, m.bbAccount, m.bbPassword, m.opened,
                                       m.expiry,  m.state,    m.vpsid};
   EXPECT_EQ(std::vector<Text>(row.columns.begin(), row.columns.end()), expected);
   // 81 74 is one GBK character whose second byte is the "t" of "txt\">": no
   // field starts inside it.
   EXPECT_EQ(MachineRowFromBlock("\x81txt\">fake</span>" + Block(m), 1)[ColRemoteAddress], m.address);
+  m.bbAccount = "";
+  EXPECT_EQ(MachineRowFromBlock(Block(m), 7)[ColBroadbandAccount], "");
 }
 
 TEST(MachineList, SectionsOfTwoNoneAndThreeBlocksGiveFiveLinesInPageOrder) {
@@ -211,6 +224,14 @@ TEST(MachineList, CountIsReadLikeAtoi) {
   EXPECT_EQ(countOf(" +12"), "12");
   EXPECT_EQ(countOf(""), "0");
   EXPECT_EQ(countOf("abc"), "0");
+  EXPECT_EQ(countOf("１２"), "0") << "atoi reads ASCII digits only";
+  // Absurd figures saturate rather than wrap.
+  const std::string most = "9223372036854775807";
+  Text count;
+  RowsOfPages({ListPage(most, ""), ListPage(most, ""), ListPage(most, "")}, &count);
+  EXPECT_EQ(count, most);
+  RowsOfPages({ListPage("-" + most, ""), ListPage("-" + most, ""), ListPage("0", "")}, &count);
+  EXPECT_EQ(count, "-9223372036854775808");
 }
 
 TEST(MachineList, CountOutsideTheSectionIsNotRead) {

@@ -40,6 +40,9 @@ TEST(Credentials, MissingOrDamagedFile) {
   EXPECT_EQ(c.password, "abc");
   c = ParseCredentialsFile("[账户密码]\r\nuser=u\r\npass=abc");
   EXPECT_EQ(c.password, "");
+  // Bare line feeds (edited by hand): the password line is still found.
+  c = ParseCredentialsFile("[账户密码]\nuser=u\npass=abcpass");
+  EXPECT_EQ(c.password, "abc");
 }
 
 TEST(LoginRules, BodyEncodesValuesAsTheUtf8FormPosts) {
@@ -66,26 +69,28 @@ TEST(LoginRules, ProbeAndHint) {
   EXPECT_EQ(p.memberName, "张三");
   EXPECT_FALSE(ParseProbePage("<!--登录0状态!-->").live());
   EXPECT_FALSE(ParseProbePage("<html>login page</html>").live());
+  EXPECT_FALSE(ProbeResult{}.live()) << "no probe, no session";
   EXPECT_TRUE(ParseProbePage("<!--登录１状态!-->").live());  // full-width digit
   EXPECT_EQ(OneClickHint(""), "点击下方\"一键登录\"按钮即可一键登录账户！");
   EXPECT_EQ(OneClickHint("张三"), "点击下方\"一键登录\"按钮即可一键登录张三账户！");
 }
 
 TEST(VersionCheck, NoticeCutsAndDecision) {
+  // Values hold a shorter end ("</span>"): the whole end marker decides.
   Text page =
-      "<p>最新版本：2 beta</span></strong><!--登录窗口><!-->请先登录</span></strong>"
-      "<!--更新公告><!-->修复问题</span></strong><a href=\"x\" target=\"_blank\">http://d/x.exe"
-      "</a></span></strong><!--公告><!-->今日公告</span>";
+      "<p>最新版本：2 beta</span></strong><!--登录窗口><!-->请<span>先</span>登录</span></strong>"
+      "<!--更新公告><!-->修复<span>问题</span>!</span></strong><a href=\"x\" target=\"_blank\">"
+      "http://d/x.exe</a></span></strong><!--公告><!-->今日公告</span>";
   NoticeInfo n = ParseNoticePage(page);
   EXPECT_EQ(n.publishedVersion, "2 beta");
-  EXPECT_EQ(n.loginNotice, "请先登录");
-  EXPECT_EQ(n.announcement, "修复问题");
+  EXPECT_EQ(n.loginNotice, "请<span>先</span>登录");
+  EXPECT_EQ(n.announcement, "修复<span>问题</span>!");
   EXPECT_EQ(n.downloadLink, "http://d/x.exe");
   EXPECT_EQ(NoticeLine(page), "今日公告");
 
   VersionDecision d = DecideVersion(n, 1);
   EXPECT_TRUE(d.promptAndEnd);
-  EXPECT_EQ(d.message, "发现新版本2 beta当前版本：1\r\n修复问题是否更新");
+  EXPECT_EQ(d.message, "发现新版本2 beta当前版本：1\r\n修复<span>问题</span>!是否更新");
   EXPECT_EQ(d.linkToOpen, "http://d/x.exe");
   // Only a web address is opened: a tampered page must not start a program.
   for (const char* link : {"HTTPS://d/x.exe", "file:///C:/x.exe", "\\\\host\\share\\x.exe",

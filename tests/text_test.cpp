@@ -21,11 +21,18 @@ TEST(TextBetween, MissingMarkersAndEmptyPiece) {
 TEST(TextBetween, QuoteWordStandsForQuote) {
   EXPECT_EQ(TextBetween("<a class=\"num\">7</a>", "class=#引号num#引号>", "<"), "7");
   EXPECT_EQ(TextBetween("<a class=\"num\">7</a>", "class=\"num\">", "<"), "7");
+  EXPECT_EQ(TextBetween("<a title=\"x\">", "title=#引号", "#引号"), "x") << "in the end marker too";
 }
 
 TEST(TextBetween, EndMarkerAfterStartEvenWhenItAlsoOccursEarlier) {
   EXPECT_EQ(TextBetween("</b> <b>one</b> <b>two</b>", "<b>", "</b>"), "one");
   EXPECT_EQ(TextBetween("<b>one</b> <b>two</b>", "<b>", "</b>", 4), "two");
+  // CutBetween: case kept unless asked; the position is the piece's.
+  long pos = 0;
+  std::string_view piece;
+  ASSERT_TRUE(CutBetween("<B>x</B><b>y</b>", "<b>", "</b>", pos, piece));
+  EXPECT_EQ(piece, "y");
+  EXPECT_EQ(pos, 12);
 }
 
 TEST(TextSearch, NeverMatchesAtTheSecondByteOfADoubleByteCharacter) {
@@ -68,17 +75,28 @@ TEST(TextBeforeAfter, FirstAndLastOccurrence) {
   EXPECT_EQ(TextAfter("a: b: c", ": "), "c");
   EXPECT_EQ(TextBefore("a: b: c", ": ", -1), "a: b");
   EXPECT_EQ(TextAfter("a: b: c", ": ", -1), "b: c");
+  // The last occurrence may overlap an earlier one.
+  EXPECT_EQ(TextBefore("a---b", "--", -1), "a-");
   // -n: last occurrence wholly within the first length-n bytes.
   EXPECT_EQ(TextBefore("a: b: c", ": ", -3), "a");
   EXPECT_EQ(TextBefore("a: b: c", ": ", -2), "a");
   // Positive n for TextAfter: last occurrence within the first length-n bytes.
   EXPECT_EQ(TextAfter("a: b: c", ": ", 3), "b: c");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", 2), "b: c");
   // -n for TextAfter: first occurrence at or after position n.
   EXPECT_EQ(TextAfter("a: b: c", ": ", -3), "c");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", -2), "b: c");
+  EXPECT_EQ(TextAfter("a: b: c", ": ", LONG_MIN), "") << "a position beyond any text";
   EXPECT_EQ(TextBefore("a: b: c", ": ", 3), "a: b");
   EXPECT_EQ(TextBefore("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "c"), "");
+  EXPECT_EQ(TextAfter("a:b:", ":"), "") << "the last, even at the very end";
+  EXPECT_EQ(TextBefore("abc", "b", -10), "") << "a limit before the text's start";
+  // Case is kept unless asked.
+  EXPECT_EQ(TextBefore("A-a", "a"), "A-");
+  EXPECT_EQ(TextAfter("a-A", "a"), "-A");
+  EXPECT_EQ(FindLastText("a-A", "a"), 1);
 }
 
 TEST(HeaderValue, FirstLineWithTheNameDecides) {
@@ -94,6 +112,7 @@ TEST(Trim, AsciiAndFullWidthBlanksOnly) {
   EXPECT_EQ(Trim("\r\n x \r\n"), "\r\n x \r\n");
   EXPECT_EQ(Trim("\t"), "\t");
   EXPECT_EQ(Trim("   "), "");
+  EXPECT_EQ(TrimRight("  "), "");
   // A1 A1 after a lead byte is a character's second byte plus a lead, not a blank.
   EXPECT_EQ(TrimRight("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
 }
@@ -105,22 +124,33 @@ TEST(Split, PiecesAndSeparators) {
   EXPECT_EQ(Split("a;b;", ";"), (V{"a", "b"}));
   EXPECT_EQ(Split(";", ";"), (V{""}));
   EXPECT_EQ(Split("a; b", "; "), (V{"a", "b"}));
+  EXPECT_EQ(Split("aXbxc", "x"), (V{"aXb", "c"})) << "case kept";
 }
 
 TEST(Text, CaseChangeAndReplaceLeaveDoubleByteCharactersAlone) {
   EXPECT_EQ(ToLowerAscii("HTTP://A" + kTrailA), "http://a" + kTrailA);
   EXPECT_EQ(ToUpperAscii("ab" + std::string("\x81\x61")), "AB\x81\x61");
   EXPECT_EQ(ReplaceAll(kTrailA + "A", "A", "b"), kTrailA + "b");
+  EXPECT_EQ(ReplaceAll("aA", "a", "b"), "bA") << "case kept";
 }
 
 TEST(Text, Numbers) {
   EXPECT_EQ(TextToInt("12台"), 12);
   EXPECT_EQ(TextToInt("  -7x"), -7);
   EXPECT_EQ(TextToInt("１２"), 12);  // full-width digits
+  EXPECT_EQ(TextToInt("９"), 9);
+  EXPECT_EQ(TextToInt("　-7台"), -7);  // a full-width blank (A1 A1) before it
   EXPECT_EQ(TextToInt("1.0"), 1);
   EXPECT_EQ(TextToInt("abc"), 0);
   EXPECT_EQ(TextToInt(""), 0);
   EXPECT_EQ(AtoiText(" 12]"), 12);
+  EXPECT_EQ(AtoiText("\t\n12"), 12);
+  EXPECT_EQ(AtoiText(" -12"), -12);
   EXPECT_EQ(AtoiText("１２"), 0);
   EXPECT_EQ(AtoiText("99999999999999999999999"), LLONG_MAX);
+  EXPECT_EQ(AtoiText("9223372036854775806"), LLONG_MAX - 1) << "just below the end: no overflow";
+  EXPECT_EQ(TextToInt("Ａ1"), 0) << "a full-width letter is no digit";
+  // Only the text given is read, not the bytes behind it.
+  EXPECT_EQ(TextToInt(std::string_view("12345", 2)), 12);
+  EXPECT_EQ(AtoiText(std::string_view("12345", 2)), 12);
 }

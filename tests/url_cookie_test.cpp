@@ -20,6 +20,9 @@ TEST(SplitUrl, DefaultsWithoutPortPathOrScheme) {
   EXPECT_EQ(UrlPath("http://h.example"), "/");
   EXPECT_EQ(UrlPath("https://h.example:99"), "/");
   EXPECT_EQ(UrlPort("https://h.example/x"), 443);
+  EXPECT_EQ(UrlPort("HTTPS://h.example/x"), 443);
+  EXPECT_EQ(UrlPort("http://h:65535/"), 65535);
+  EXPECT_EQ(UrlPort("http://h:65536/"), 0) << "no port at all";
   EXPECT_EQ(UrlPort("http://h.example/x"), 80);
   EXPECT_EQ(UrlHost("h.example/p/q"), "h.example");
   EXPECT_EQ(UrlPort("h.example/p/q"), 80);
@@ -41,10 +44,10 @@ TEST(SplitUrl, RootDomain) {
   EXPECT_EQ(UrlHost("http://localhost/x", true), "localhost");
 }
 
-TEST(FormEncode, BrowserFormRules) {
-  EXPECT_EQ(FormEncode("a&b=c%d+e f"), "a%26b%3Dc%25d%2Be+f");
-  EXPECT_EQ(FormEncode("\xE7\x99\xBB"), "%E7%99%BB");
-  EXPECT_EQ(FormEncode("Az09-_.*"), "Az09-_.*");
+TEST(BrowserFormEncode, BrowserFormRules) {
+  EXPECT_EQ(BrowserFormEncode("a&b=c%d+e f"), "a%26b%3Dc%25d%2Be+f");
+  EXPECT_EQ(BrowserFormEncode("\xE7\x99\xBB"), "%E7%99%BB");
+  EXPECT_EQ(BrowserFormEncode("Az09-_.*"), "Az09-_.*");
 }
 
 TEST(MergeCookies, NewItemsFirstThenOldOnesByName) {

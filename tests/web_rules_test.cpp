@@ -1,6 +1,8 @@
 // The text rules of the request routines (portable).
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "tests/test_util.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
@@ -17,11 +19,21 @@ TEST(RequestRules, MethodIndexOutsideTheTableIsGet) {
   EXPECT_STREQ(MethodVerb(7), "CONNECT");
 }
 
+TEST(RequestRules, CertificateErrorsAreIgnored) {
+  // WinINet: revocation, unknown CA, wrong usage, name, date, redirects to
+  // HTTPS and to HTTP, weak signature (SECURITY_FLAG_IGNORE_*).
+  EXPECT_EQ(kFetchSecurityFlags,
+            0x80u | 0x100 | 0x200 | 0x1000 | 0x2000 | 0x4000 | 0x8000 | 0x10000);
+  // WinHTTP: unknown CA, wrong usage, name, date.
+  EXPECT_EQ(kWinHttpSecurityFlags, 0x100u | 0x200 | 0x1000 | 0x2000);
+}
+
 TEST(NormalizeHeaderNamesTest, CapitalizesEveryPartOfTheName) {
   EXPECT_EQ(NormalizeHeaderNames("content-type: text/html"), "Content-Type: text/html");
   EXPECT_EQ(NormalizeHeaderNames("accept-LANGUAGE: x"), "Accept-LANGUAGE: x");
   EXPECT_EQ(NormalizeHeaderNames("referer: http://a/b:c"), "Referer: http://a/b:c");
   EXPECT_EQ(NormalizeHeaderNames("x-requested-with:XMLHttp"), "X-Requested-With:XMLHttp");
+  EXPECT_EQ(NormalizeHeaderNames("zip-zap: a"), "Zip-Zap: a");
 }
 
 TEST(NormalizeHeaderNamesTest, DropsLinesWithoutColonAndTheFinalLineBreak) {
@@ -80,6 +92,11 @@ TEST(WinHttpHeaders, DefaultsInTableOrder) {
   EXPECT_EQ(WinHttpRequestHeaders("", 0, "", true, false), get + "\r\n")
       << "not normalized: CR LF stays";
   EXPECT_EQ(WinHttpRequestHeaders("", 0, "", false, true), "");
+  // Content-Type only for a POST.
+  for (int method : {0, 2, 3})
+    EXPECT_EQ(WinHttpRequestHeaders("", method, "", true, true).find("Content-Type"),
+              std::string::npos)
+        << method;
 }
 
 TEST(WinHttpHeaders, CallerLinesSuppressDefaultsOnlyWithTheSearchedText) {
@@ -97,6 +114,8 @@ TEST(WinHttpHeaders, KeepAliveIsRemovedAndCookiesAppended) {
   EXPECT_EQ(WinHttpRequestHeaders("X: 1", 0, "Cookie: a=1", false, true),
             "X: 1\r\nCookie: a=1\r\n");
   EXPECT_EQ(WinHttpRequestHeaders("cookie: mine=1", 0, "a=1", false, true), "Cookie: mine=1");
+  // The caller's line is found in any case, names normalized or not.
+  EXPECT_EQ(WinHttpRequestHeaders("cookie: mine=1", 0, "a=1", false, false), "cookie: mine=1\r\n");
 }
 
 TEST(WinHttpTimeout, BelowOneSecondMeansThirty) {
@@ -104,6 +123,10 @@ TEST(WinHttpTimeout, BelowOneSecondMeansThirty) {
   EXPECT_EQ(WinHttpTimeoutMs(-5), 30000);
   EXPECT_EQ(WinHttpTimeoutMs(1), 1000);
   EXPECT_EQ(WinHttpTimeoutMs(7), 7000);
+  // Saturates rather than overflows.
+  EXPECT_EQ(WinHttpTimeoutMs(INT_MAX / 1000), INT_MAX / 1000 * 1000);
+  EXPECT_EQ(WinHttpTimeoutMs(INT_MAX / 1000 + 1), INT_MAX);
+  EXPECT_EQ(WinHttpTimeoutMs(INT_MAX), INT_MAX);
 }
 
 TEST(ResponseHeaders, SetCookieCaptureFollowsTheExactNameAndCutsAttributes) {
@@ -124,6 +147,7 @@ TEST(ResponseHeaders, LocationAndStatusText) {
   Text location = "unset";
   EXPECT_FALSE(LocationFromLine("Content-Type: x", location));
   EXPECT_FALSE(LocationFromLine("Location:/x", location));
+  EXPECT_FALSE(LocationFromLine("Vocation: /x", location));
   EXPECT_EQ(location, "unset");
   EXPECT_TRUE(LocationFromLine("LOCATION: /y?z=1", location));
   EXPECT_EQ(location, "/y?z=1");
@@ -171,6 +195,13 @@ TEST(MetaCharset, BehavesLikeTheVbscriptPattern) {
   // The name stops at the first character outside [-\w], a double-byte one too.
   EXPECT_EQ(DetectMetaCharset("<meta charset=utf-8登录"), "utf-8");
   EXPECT_EQ(DetectMetaCharset("<meta 登录 charset=GBK>"), "GBK");
+  // 80 (the euro sign) and FF lead no character: the next byte stays its own.
+  EXPECT_EQ(DetectMetaCharset("<meta \x80"
+                              "charset=big5>"),
+            "big5");
+  EXPECT_EQ(DetectMetaCharset("<meta \xFF"
+                              "charset=big5>"),
+            "big5");
 }
 
 TEST(MetaCharset, OnlyTheFirst1024BytesCount) {
@@ -197,8 +228,8 @@ TEST(DecodePageTest, Utf8PagesBecomeGbkOthersStayAsTheyAre) {
       << "byte-order mark dropped";
   const std::string gb = "<meta charset=gb2312>" + U8(u8"拨号");
   EXPECT_EQ(DecodePage(gb), gb);
-  const std::string gbk = "<meta charset=gbk>" + U8(u8"拨号");
-  EXPECT_EQ(DecodePage(gbk), gbk);
+  const std::string gbk = "<meta charset=gbk>" + U8(u8"拨号") + "\xFF";
+  EXPECT_EQ(DecodePage(gbk), gbk) << "gbk: the bytes as they came, not converted";
   const std::string unknown = "<meta charset=x-nothing>" + U8(u8"拨号");
   EXPECT_EQ(DecodePage(unknown), unknown);
   EXPECT_EQ(DecodePage(U8(u8"拨号")), U8(u8"拨号")) << "no tag: no decoding";

@@ -16,42 +16,10 @@ exe="$out/putty.exe"
 started=$(date +%s)
 jobs="${QARVEX_JOBS:-2}"
 src="$out/src"
-mkdir -p "$src"
-cd "$src"
 
-# The source: apt-get source downloads and unpacks it (with Debian's patches).
-tree="$(find . -maxdepth 1 -type d -name 'putty-*' | head -n1)"
-if [[ -z "$tree" ]]; then
-  echo "build-putty: fetching Debian's putty source"
-  if ! apt-get source -qq putty >apt-source.log 2>&1; then
-    # Some mirrors lack the upstream signature (.orig.tar.gz.asc) that the
-    # .dsc lists, and apt-get then unpacks nothing. The tarballs it did fetch
-    # are checked against the .dsc and unpacked the way dpkg-source would.
-    dsc="$(ls -1 putty_*.dsc 2>/dev/null | tail -n1)"
-    [[ -n "$dsc" ]] || { cat apt-source.log >&2; echo "build-putty: no putty source (is there a deb-src entry? run tools/setup.sh)" >&2; exit 1; }
-    orig="$(ls -1 putty_*.orig.tar.* | grep -v '\.asc$' | head -n1)"
-    debian="$(ls -1 putty_*.debian.tar.* | head -n1)"
-    for f in "$orig" "$debian"; do
-      want="$(awk -v f="$f" '/^Checksums-Sha256:/{s=1;next} /^[^ ]/{s=0} s && $3==f {print $1}' "$dsc")"
-      have="$(sha256sum "$f" | cut -d' ' -f1)"
-      [[ -n "$want" && "$want" == "$have" ]] || { echo "build-putty: checksum mismatch for $f" >&2; exit 1; }
-    done
-    version="$(sed -n 's/^Version: \([^-]*\)-.*/\1/p' "$dsc" | head -n1)"
-    tree="putty-$version"
-    mkdir "$tree.tmp"
-    tar -xf "$orig" -C "$tree.tmp" --strip-components=1
-    tar -xf "$debian" -C "$tree.tmp"
-    if [[ -f "$tree.tmp/debian/patches/series" ]]; then
-      while read -r patch _; do
-        [[ -z "$patch" || "$patch" == \#* ]] && continue
-        patch -d "$tree.tmp" -p1 -s <"$tree.tmp/debian/patches/$patch"
-      done <"$tree.tmp/debian/patches/series"
-    fi
-    mv "$tree.tmp" "$tree"
-  fi
-  tree="$(find . -maxdepth 1 -type d -name 'putty-*' | head -n1)"
-fi
-tree="$src/${tree#./}"
+# The source: Debian's package, fetched and unpacked once (with its patches).
+echo "build-putty: Debian's putty source"
+tree="$("$here/tools/debian-source.sh" putty "$src")"
 
 echo "build-putty: building putty.exe (-j$jobs)"
 # No build type: PuTTY refuses NDEBUG; the toolchain file sets -Os.

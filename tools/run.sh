@@ -41,6 +41,9 @@ printf '[账户密码]\r\nuser=demo\r\npass=demo123pass' | iconv -f UTF-8 -t GBK
   >"$WINEPREFIX/drive_c/qarvex/config.ini"
 log="$here/build/demo-portal.log"
 : >"$log"
+# Three demo machines expire soon (one already has), for the list's colours.
+python3 -c "import urllib.request,sys; urllib.request.urlopen(sys.argv[1]).read()" \
+  "$QARVEX_PORTAL_URL/__admin/set?expiry_soon=1" >/dev/null
 wine "$here/build/win/qarvex.exe" >/dev/null 2>&1 </dev/null &
 app=$!
 # Waits (up to 60 s) until the portal has seen a request for the path.
@@ -66,13 +69,24 @@ if seen "//user/cloud/menu/third"; then
   sleep 2
   import -window root "$shots/resolution.png"
   echo "Screenshot of the resolution window: $shots/resolution.png"
-  # 皮肤 → 白, then 皮肤 → 默认 (with its glass shadow): from the bottom of the
-  # context menu, Up six times reaches 皮肤.
+  # 工单 → 故障申报 on a line right of the resolution window (five items up from
+  # the menu's end, then its submenu): the ticket window, once it has read the
+  # ticket form.
+  xdotool mousemove 700 400 click 1 sleep 0.5 click 3 sleep 1
+  xdotool key --delay 200 Up Up Up Up Up Right Return
+  if seen "//user/ticket/add.html"; then
+    sleep 2
+    import -window root "$shots/ticket.png"
+    echo "Screenshot of the ticket window: $shots/ticket.png"
+  fi
   xdotool key alt+F4 sleep 1
+  # 皮肤 → 白, then 皮肤 → 默认 (with its glass shadow), then 蓝 again: on the
+  # line right of the resolution window, Up six times from the bottom of the
+  # context menu reaches 皮肤.
   skin() {
-    xdotool mousemove 200 160 click 3 sleep 1.5
-    for _ in 1 2 3 4 5 6; do xdotool key Up sleep 0.2; done
-    xdotool key Right sleep 0.5
+    xdotool mousemove 700 400 click 3 sleep 1.5
+    xdotool key --delay 200 Up Up Up Up Up Up Right
+    sleep 0.5
     for ((i = 0; i < $1; i++)); do xdotool key Down sleep 0.2; done
     xdotool key Return
   }
@@ -84,6 +98,17 @@ if seen "//user/cloud/menu/third"; then
   sleep 3
   import -window root "$shots/main-default.png"
   echo "Screenshot of the main window in the default skin with its shadow: $shots/main-default.png"
+  skin 1
+  sleep 2
+  # The main window maximised (a double-click on its caption), sorted by
+  # 到期时间 (a click on that column's title): the lines close to their expiry
+  # time stand out in colour.
+  xdotool mousemove 1000 62 click --repeat 2 --delay 120 1
+  sleep 1.5
+  xdotool mousemove 1066 76 click 1
+  sleep 1.5
+  import -window root "$shots/main-maximised-by-expiry.png"
+  echo "Screenshot of the maximised main window sorted by expiry: $shots/main-maximised-by-expiry.png"
 fi
 kill "$app" 2>/dev/null || true
 wineserver -k 2>/dev/null || true

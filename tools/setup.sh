@@ -9,7 +9,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(cmake make g++ googletest python3 openssl
           mingw-w64 g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
-          dpkg-dev python3-paramiko)
+          dpkg-dev python3-paramiko clang libclang-rt-14-dev)
 # apt-get and apt's sources: as root, or through sudo for a user.
 as_root=()
 if ((EUID != 0)) && command -v sudo >/dev/null; then as_root=(sudo); fi
@@ -19,8 +19,10 @@ need_root() {
     exit 1
   fi
 }
-# PuTTY is built from Debian's source package (tools/build-putty.sh): apt needs
-# deb-src entries for the release, added once when none are configured.
+# PuTTY and the HTML parser (gumbo) are built from Debian's source packages
+# (tools/build-putty.sh, tools/gumbo-source.sh; gumbo comes from the copy in
+# ruby-nokogiri's source): apt needs deb-src entries for the release, added
+# once when none are configured.
 src_list=/etc/apt/sources.list.d/qarvex-deb-src.sources
 update=0
 if ! grep -rqsE '^[[:space:]]*(deb-src[[:space:]]|Types:.*deb-src)' \
@@ -41,7 +43,8 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF2
   update=1
-elif [[ -z "$(apt-cache showsrc putty 2>/dev/null)" ]]; then
+elif [[ -z "$(apt-cache showsrc putty 2>/dev/null)" ||
+        -z "$(apt-cache showsrc ruby-nokogiri 2>/dev/null)" ]]; then
   update=1  # entries present, lists not fetched yet
 fi
 

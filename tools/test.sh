@@ -22,6 +22,8 @@ wine wineboot >/dev/null 2>&1 </dev/null || true
 status=0
 echo "== native tests (AddressSanitizer, UBSan)"
 (cd "$here/build/native" && ctest --output-on-failure) || status=1
+echo "== fuzz targets, a few seconds each (clang, libFuzzer, AddressSanitizer, UBSan)"
+"$here/tools/fuzz.sh" --each 3 || status=1
 echo "== Windows tests under Wine"
 cd "$here/build/win" && ctest --output-on-failure || status=1
 exit $status

@@ -147,7 +147,8 @@ Text TextAfter(std::string_view text, std::string_view marker, long startPos, bo
   } else if (startPos == -1) {
     q = FindText(text, marker, 1, ignoreCase);
   } else {
-    q = FindText(text, marker, -startPos, ignoreCase);
+    // LONG_MIN has no positive counterpart: a position beyond any text.
+    q = startPos == LONG_MIN ? -1 : FindText(text, marker, -startPos, ignoreCase);
   }
   if (q < 0) return {};
   return Text(text.substr(static_cast<size_t>(q - 1) + marker.size()));

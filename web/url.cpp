@@ -1,5 +1,7 @@
 #include "web/url.h"
 
+#include "web/codepage.h"
+
 namespace qx {
 
 Text UrlHost(std::string_view url, bool rootDomain, bool keepPort) {
@@ -48,13 +50,37 @@ Text UrlPath(std::string_view url) {
   return Text(url.substr(static_cast<size_t>(q - 1)));
 }
 
-Text FormEncode(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
+namespace {
+constexpr char kHex[] = "0123456789ABCDEF";
+}  // namespace
+
+Text BrowserFormEncode(std::string_view bytes) {
   Text out;
   out.reserve(bytes.size() * 3);
   for (unsigned char c : bytes) {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
         c == '_' || c == '.' || c == '*') {
+      out += static_cast<char>(c);
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+Text FormEncode(std::string_view text) {
+  // The whole text converted (a NUL inside it included, to be dropped below).
+  const Bytes utf8 = WideToMultiByte(kUtf8, MultiByteToWide(kGbk, text));
+  Text out;
+  out.reserve(utf8.size() * 3);
+  for (unsigned char c : utf8) {
+    if (c == 0) continue;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '.' || c == '_' || c == '\'' || c == '(' || c == ')' || c == '*') {
       out += static_cast<char>(c);
     } else if (c == ' ') {
       out += '+';

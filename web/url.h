@@ -17,8 +17,14 @@ int UrlPort(std::string_view url);
 // query included, or "/".
 Text UrlPath(std::string_view url);
 
-// Percent-encodes bytes as a browser posts a form field: letters, digits and
-// "-_.*" stay, a blank becomes "+", everything else %XX.
-Text FormEncode(std::string_view bytes);
+// Percent-encodes bytes as a browser posts a form field
+// (application/x-www-form-urlencoded): letters, digits and "-_.*" stay, a
+// blank becomes "+", everything else %XX.
+Text BrowserFormEncode(std::string_view bytes);
+
+// The portal's ticket encoding of a GBK text: its UTF-8 bytes, with letters,
+// digits and "-._'()*" kept, a blank as "+", a NUL dropped and every other
+// byte (also "!" and "~") as %XX in upper-case hex. Empty gives empty.
+Text FormEncode(std::string_view text);
 
 }  // namespace qx

@@ -211,11 +211,11 @@ TEST_F(MainWindowTest, ContextMenuOpensOnlyOnASelectedLine) {
   EXPECT_TRUE(WaitFor([&] { return FindPopupMenu(program->pid()) == nullptr; }, 5000));
 }
 
-TEST_F(MainWindowTest, CommandsNotBuiltDoNothingAndExitEndsTheProgram) {
+TEST_F(MainWindowTest, AnUnknownCommandDoesNothingAndExitEndsTheProgram) {
   HWND main = OpenMain();
   ASSERT_TRUE(main);
   SelectListLine(list, 0);
-  PostMessageW(main, WM_COMMAND, CmdSkinWhite, 0);  // a command not built yet
+  PostMessageW(main, WM_COMMAND, 0x7ff0, 0);  // no command of ours
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   DWORD code = 1;
   ASSERT_TRUE(program->WaitExit(20000, &code));
@@ -313,6 +313,105 @@ TEST_F(MainWindowTest, WebPageCommandsOpenTheirPagesAndTheTrayIconRestoresOrOpen
       },
       base + "/website");
   EXPECT_TRUE(WaitFor([&] { return FindPopupMenu(program->pid()) == nullptr; }, 5000));
+}
+
+// Sets the prefix's system DPI for the programs started from now on (Wine
+// reads LogPixels when a process starts) and puts the old value back.
+class SystemDpiSetting {
+ public:
+  explicit SystemDpiSetting(DWORD dpi) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS)
+      return;
+    DWORD size = sizeof old_;
+    had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_),
+                            &size) == ERROR_SUCCESS;
+    RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                   sizeof dpi);
+  }
+  ~SystemDpiSetting() { Restore(); }
+  void Restore() {
+    if (!key_) return;
+    if (had_)
+      RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
+                     sizeof old_);
+    else
+      RegDeleteValueW(key_, L"LogPixels");
+    RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  DWORD old_ = 0;
+  bool had_ = false;
+};
+
+// At 150 % the program (system DPI aware) scales its 96-DPI layout: windows,
+// controls, list columns and the font.
+TEST_F(MainWindowTest, At150PercentTheLayoutIsScaled) {
+  SystemDpiSetting dpi(144);
+  program = std::make_unique<Program>(portal);
+  HWND login = program->WaitLoginReady();
+  dpi.Restore();  // the program has read it
+  ASSERT_TRUE(login) << program->DescribeWindows();
+  RECT r;
+  GetClientRect(login, &r);
+  EXPECT_EQ(r.right, 521);  // 347 × 223 at 96 DPI
+  EXPECT_EQ(r.bottom, 335);
+  HWND user = GetDlgItem(login, IdLoginUser);
+  GetWindowRect(user, &r);
+  MapWindowPoints(nullptr, login, reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, 132);  // (88, 40) 168 × 32
+  EXPECT_EQ(r.top, 60);
+  EXPECT_EQ(r.right - r.left, 252);
+  EXPECT_EQ(r.bottom - r.top, 48);
+
+  TypeText(user, L"demo");
+  TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
+  Click(GetDlgItem(login, IdLoginButton));
+  HWND main = program->WaitWindowClass(kMainClass);
+  ASSERT_TRUE(main);
+  ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 120000));
+  list = GetDlgItem(main, IdMainList);
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 4, 0), 300);
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 12, 0), 0);
+  // Lines as tall as the 18-pixel font (the 12-pixel one gives about 16).
+  POINT first, second;
+  ASSERT_TRUE(ListLineCentre(list, 0, first) && ListLineCentre(list, 1, second));
+  EXPECT_GE(second.y - first.y, 18);
+  // The contact picture's box (96 × 24 at 96 DPI).
+  HWND picture = GetDlgItem(main, IdMainContactPicture);
+  GetWindowRect(picture, &r);
+  EXPECT_EQ(r.right - r.left, 144);
+  EXPECT_EQ(r.bottom - r.top, 36);
+}
+
+// What Explorer shows in the file's properties.
+TEST(VersionResource, NamesTheProductAndVersionOne) {
+  wchar_t exe[MAX_PATH];
+  ASSERT_TRUE(GetEnvironmentVariableW(L"QARVEX_EXE", exe, MAX_PATH));
+  std::string info(GetFileVersionInfoSizeW(exe, nullptr), '\0');
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(exe, 0, static_cast<DWORD>(info.size()), info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT n = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &n));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+  auto value = [&](const wchar_t* name) {
+    wchar_t* text = nullptr;
+    UINT len = 0;
+    std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
+    if (!VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &len))
+      return std::wstring(L"(none)");
+    return std::wstring(text);
+  };
+  EXPECT_EQ(value(L"ProductName"), L"QARVEX挂机宝管理终端");
+  EXPECT_EQ(value(L"FileDescription"), L"QARVEX挂机宝管理终端");
+  EXPECT_EQ(value(L"ProductVersion"), L"1");
+  EXPECT_EQ(value(L"FileVersion"), L"1");
 }
 
 }  // namespace

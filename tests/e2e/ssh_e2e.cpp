@@ -154,7 +154,7 @@ class LinuxRemoteTest : public PortalTest {
   // Logs in as demo and waits for the filled main window.
   HWND OpenMain() {
     program = std::make_unique<Program>(portal);
-    HWND login = program->WaitWindowClass(kLoginClass);
+    HWND login = program->WaitLoginReady();
     if (!login) return nullptr;
     TypeText(GetDlgItem(login, IdLoginUser), L"demo");
     TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");

@@ -38,6 +38,10 @@ START_TEXTS = {"Start.html": ("开机成功", "运行中"),
                "stop.html": ("关机成功", "已关机"),
                "restart.html": ("重启成功", "运行中")}
 
+# How the ticket save address answers: it takes the ticket, refuses it with
+# HTTP 403, or closes the connection without an answer.
+TICKET_REPLIES = ("ok", "refuse", "drop")
+
 DEFAULT_NOTICE = "QARVEX演示门户：本门户所有数据均为演示数据"
 DEFAULT_LOGIN_NOTICE = "欢迎使用QARVEX挂机宝管理终端，请先登录"
 DEFAULT_ANNOUNCEMENT = "1.修复列表加载慢的问题；2.新增一键故障申报。"
@@ -170,7 +174,7 @@ class Portal:
                     "notice_charset": str, "notice": str, "login_notice": str,
                     "announcement": str, "balance": str, "remember": bool,
                     "ssh_machine": str, "op_reply": str, "hostile_row": bool,
-                    "expiry_soon": bool}
+                    "expiry_soon": bool, "ticket": str}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -202,6 +206,8 @@ class Portal:
             value = text
         if key == "notice_charset" and value not in ("utf-8", "gbk"):
             raise ValueError("notice_charset is utf-8 or gbk")
+        if key == "ticket" and value not in TICKET_REPLIES:
+            raise ValueError("ticket is " + ", ".join(TICKET_REPLIES))
         with self.lock:
             self.options[key] = value
             if key in ("hostile_row", "expiry_soon"):
@@ -348,21 +354,27 @@ def panel_token(vpsid):
     return hashlib.sha1(("qarvex-panel-" + vpsid).encode()).hexdigest()[:16]
 
 
+def panel_key(vpsid):
+    """The control panel's own login key, in the address the panel login
+    redirects to: the panel needs no portal session after that."""
+    return hashlib.sha1(("qarvex-panel-key-" + vpsid).encode()).hexdigest()[:16]
+
+
 def manage_page(account, base, vpsid):
     # The terminal cuts the part between the two split comments, strips the
     # icon and the wrapper, turns the 自助换机 link into a plain link and gives
-    # the bare submit input a name, then presses both from a local file, so
-    # every URL inside the fragment must be absolute.
+    # the bare submit input a name, then presses both. The link is absolute,
+    # the form action relative to this page.
     fragment = (
         '<!--分割开始!--->\n<div class="wrap">\n<div class="panel-box">\n'
         '<a href="%s/user/cloudManage/change.html?id=%s" class="side-link">'
         '<i class="icon uicon-uicon70"></i><em>自助换机</em></a>\n'
-        '<form name="panelForm" action="%s/panel/login" method="post" target="_blank">\n'
+        '<form name="panelForm" action="/panel/login" method="post" target="_blank">\n'
         '<input type="hidden" name="vpsid" value="%s">\n'
         '<input type="hidden" name="token" value="%s">\n'
         '<a href="javascript:;"  class="qg-btn whole-bg-color"><input type=\'submit\'></a>\n'
         '</form>\n</div>\n</div>\n<!--分割结束!--->'
-        % (base, vpsid, base, vpsid, panel_token(vpsid)))
+        % (base, vpsid, vpsid, panel_token(vpsid)))
     body = ('<div class="crumb"><a href="//user">首页</a> &gt; 管理</div>\n'
             '<h2>业务管理：%s</h2>\n%s' % (vpsid, fragment))
     return layout("业务管理", body, account)
@@ -568,12 +580,25 @@ class Handler(BaseHTTPRequestHandler):
                                               account))
         if path == "/panel/login":
             vpsid = form.get("vpsid", "")
-            if form.get("token") != panel_token(vpsid):
+            if not post or form.get("token") != panel_token(vpsid):
                 return self.send(200, simple_page("控制面板", "登录信息无效", account))
-            return self.send(200, simple_page("控制面板", "已登录控制面板：业务 %s" % vpsid, account))
+            return self.send(302, simple_page("控制面板", "正在进入控制面板"), headers=[
+                ("Location", "/panel/home?vpsid=%s&key=%s" % (vpsid, panel_key(vpsid)))])
+        if path == "/panel/home":
+            vpsid = query.get("vpsid", "")
+            if query.get("key") != panel_key(vpsid):
+                return self.send(403, simple_page("控制面板", "登录信息无效"))
+            return self.send(200, simple_page("控制面板", "已登录控制面板：业务 %s" % vpsid))
         if path == "/user/ticket/add.html":
             return self.send(200, ticket_form(account))
         if path == "/user/ticket/save.html" and post:
+            reply = portal.opt("ticket")
+            if reply == "drop":
+                self.close_connection = True
+                return None
+            if reply == "refuse":
+                return self.send(403, json_text({"result": False, "text": "工单提交过于频繁"}),
+                                 "application/json; charset=utf-8")
             if not form.get("title"):
                 return self.send_json({"result": False, "text": "请填写工单标题"})
             return self.send_json({"result": True, "text": "工单提交成功",
@@ -650,6 +675,8 @@ def parse_args(argv):
     p.add_argument("--announcement", default=DEFAULT_ANNOUNCEMENT)
     p.add_argument("--expired", action="store_true", help="every session counts as expired")
     p.add_argument("--refuse", action="store_true", help="power ops and sync fail")
+    p.add_argument("--ticket", choices=TICKET_REPLIES, default="ok",
+                   help="how the ticket save address answers")
     p.add_argument("--machines", type=int, default=36)
     p.add_argument("--balance", default="128.50")
     p.add_argument("--user", default="demo")
@@ -692,7 +719,7 @@ def main(argv=None):
                "notice_charset": args.notice_charset, "notice": args.notice,
                "login_notice": args.login_notice, "announcement": args.announcement,
                "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
-               "expiry_soon": False}
+               "expiry_soon": False, "ticket": args.ticket}
     server = make_server(Portal(options, accounts, args.log), args.host, args.port)
     print("LISTENING %d" % server.server_address[1], flush=True)
     try:

@@ -224,13 +224,20 @@ class DemoPortalTest(unittest.TestCase):
                      "<input type='submit'>",
                      '<a href="javascript:;"  class="qg-btn whole-bg-color">'):
             self.assertEqual(fragment.count(text), 1, text)
-        action = fragment.split('action="')[1].split('"')[0]
-        self.assertTrue(action.startswith("http://127.0.0.1:%d/" % self.port), action)
+        self.assertEqual(fragment.split('action="')[1].split('"')[0], "/panel/login")
         form = "&".join("%s=%s" % (k, fragment.split('name="%s" value="' % k)[1].split('"')[0])
                         for k in ("vpsid", "token"))
-        panel = self.request("POST", "//panel/login", form, cookie=cookie)[1].decode()
-        self.assertIn("已登录控制面板", panel)
-        self.assertNotIn("已登录控制面板", self.request("POST", "//panel/login", form)[1].decode())
+        # The panel login redirects to the logged-in panel page, which needs
+        # no portal session; without the session the login fails.
+        resp, _ = self.request("POST", "/panel/login", form, cookie=cookie)
+        self.assertEqual(resp.status, 302)
+        home = resp.getheader("Location")
+        self.assertTrue(home.startswith("/panel/home?vpsid=10003&key="), home)
+        self.assertIn("已登录控制面板：业务 10003", self.request("GET", home)[1].decode())
+        self.assertEqual(self.request("GET", "/panel/home?vpsid=10003&key=x")[0].status, 403)
+        resp, data = self.request("POST", "/panel/login", form)
+        self.assertEqual(resp.status, 200)
+        self.assertNotIn("已登录控制面板", data.decode())
 
         ticket = gbk(self.request("GET", "//user/ticket/add.html?classId=1", cookie=cookie)[1])
         self.assertEqual(between(ticket, 'id="mobile" value="', '">'), "13800138000")
@@ -242,6 +249,15 @@ class DemoPortalTest(unittest.TestCase):
         logged = self.admin("/__admin/log")[-1]
         self.assertEqual((logged["form"]["title"], logged["form"]["content"]), ("QX000001：", "业 a"))
         self.assertEqual(logged["body_raw"], body)
+        # Told to refuse, the save address answers 403; told to drop, nothing.
+        self.admin("/__admin/set?ticket=refuse")
+        self.assertEqual(self.request("POST", "//user/ticket/save.html", body, cookie=cookie)[0].status,
+                         403)
+        self.admin("/__admin/set?ticket=drop")
+        with self.assertRaises((http.client.HTTPException, ConnectionError)):
+            self.request("POST", "//user/ticket/save.html", body, cookie=cookie)
+        self.assertEqual(self.admin("/__admin/log")[-1]["body_raw"], body)
+        self.assertEqual(self.request("GET", "/__admin/set?ticket=maybe")[0].status, 400)
 
     def test_notice_page(self):
         self.admin("/__admin/set?notice_charset=utf-8")

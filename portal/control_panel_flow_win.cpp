@@ -1,0 +1,74 @@
+#include "portal/control_panel_flow_win.h"
+
+#include "app/win_util.h"
+#include "portal/control_panel.h"
+#include "web/codepage.h"
+#include "web/fetch_page.h"
+
+namespace qx {
+namespace {
+
+constexpr int kMaxRedirects = 10;
+
+}  // namespace
+
+void PrepareControlPanelPage(std::string_view managePageUrl) {
+  const Text page = Utf8ToAnsi(BytesToText(FetchPage(managePageUrl)));
+  WriteWholeFile(kControlPanelPagePath, ControlPanelFragment(page));
+}
+
+void FormEngineHost::Navigate(std::string_view path, std::string_view baseUrl) {
+  Bytes file;
+  ReadWholeFile(path, file, 16 * 1024 * 1024);
+  page_ = HtmlPage::Parse(AnsiToUtf8(file));
+  baseUrl_ = Text(baseUrl);
+}
+
+bool FormEngineHost::ClickLink(std::string_view locator, std::string_view target) {
+  const int link = page_.FindLink(AnsiToUtf8(locator));
+  if (link < 0) return false;
+  page_.SetAttribute(link, "target", AnsiToUtf8(target));
+  // Any target opens a new window of the default browser.
+  const PageAction action = page_.Press(link, baseUrl_);
+  if (action.kind == PageAction::Open && IsWebUrl(action.url)) ShellOpen(action.url);
+  return true;
+}
+
+bool FormEngineHost::ClickButton(std::string_view locator) {
+  const int button = page_.FindButton(AnsiToUtf8(locator));
+  if (button < 0) return false;
+  const PageAction action = page_.Press(button, baseUrl_);
+  if (action.kind != PageAction::Submit || !IsWebUrl(action.url)) return true;
+  RunFlow(
+      Lane::Portal, owner_,
+      [request = PageRequest{action.url, action.post, action.body}] {
+        return FollowSubmission(request);
+      },
+      [](SubmissionResult& result) { OpenSubmissionResult(result); });
+  return true;
+}
+
+SubmissionResult FollowSubmission(PageRequest request) {
+  bool redirected = false;
+  for (int hop = 0; hop <= kMaxRedirects; ++hop) {
+    Text headers;
+    const Bytes body = FetchPage(request.url, request.post ? 1 : 0, request.body, nullptr, nullptr,
+                                 {}, &headers, /*noRedirect=*/true);
+    if (ResponseStatus(headers) == 0) return {};  // nothing answered
+    if (auto next = RedirectRequest(request, headers)) {
+      request = std::move(*next);
+      redirected = true;
+      continue;
+    }
+    if (redirected) return {request.url};
+    if (!WriteWholeFile(kControlPanelResultPath, PageWithBase(body, request.url))) return {};
+    return {kControlPanelResultPath};
+  }
+  return {};
+}
+
+void OpenSubmissionResult(const SubmissionResult& result) {
+  if (IsWebUrl(result.toOpen) || result.toOpen == kControlPanelResultPath) ShellOpen(result.toOpen);
+}
+
+}  // namespace qx

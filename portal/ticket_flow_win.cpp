@@ -1,0 +1,18 @@
+#include "portal/ticket_flow_win.h"
+
+#include "web/codepage.h"
+#include "web/fetch_page.h"
+
+namespace qx {
+
+TicketContact ReadTicketContact(std::string_view portalBaseUrl) {
+  return ParseTicketForm(Utf8ToAnsi(BytesToText(PlainGet(TicketFormUrl(portalBaseUrl)))));
+}
+
+bool FileTicket(std::string_view portalBaseUrl, std::string_view body) {
+  Text headers;
+  FetchPage(TicketSaveUrl(portalBaseUrl), 1, body, nullptr, nullptr, {}, &headers);
+  return TicketAccepted(headers);
+}
+
+}  // namespace qx
