@@ -26,7 +26,7 @@ case "${1:-}" in
 esac
 [[ "${each}${total}" =~ ^[0-9]+$ ]] || usage
 
-cmake -S "$here/tools/fuzz" -B "$out" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake -S "$here/tools/fuzz" -B "$out" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 if ! cmake --build "$out" -j "${QARVEX_JOBS:-2}" --target fuzzers >"$out/build.log" 2>&1; then
   cat "$out/build.log" >&2
   exit 1
@@ -51,6 +51,7 @@ done
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/tools/fuzz/lsan.supp}"
 echo "fuzzing ${#targets[@]} targets for $each s each"
 printf '%-16s %12s %10s  %s\n' target executions exec/s result
 failed=0

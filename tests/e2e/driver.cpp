@@ -111,6 +111,34 @@ DemoPortal DemoPortal::FromFixture() {
   return d;
 }
 
+namespace {
+
+// Cookies a remembered login left in the user's store: a later test's program
+// would otherwise send that session along.
+void ForgetStoredCookies() {
+  std::vector<char> buffer(4096);
+  HANDLE find = nullptr;
+  // The next entry into `buffer`, growing it when an entry does not fit.
+  auto next = [&]() -> INTERNET_CACHE_ENTRY_INFOW* {
+    for (;;) {
+      auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+      DWORD size = static_cast<DWORD>(buffer.size());
+      const bool ok = find ? FindNextUrlCacheEntryW(find, entry, &size) != FALSE
+                           : (find = FindFirstUrlCacheEntryW(L"cookie:", entry, &size)) != nullptr;
+      if (ok) return entry;
+      if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return nullptr;
+      buffer.resize(size);
+    }
+  };
+  std::vector<std::wstring> names;
+  while (INTERNET_CACHE_ENTRY_INFOW* entry = next())
+    if (entry->lpszSourceUrlName) names.push_back(entry->lpszSourceUrlName);
+  if (find) FindCloseUrlCache(find);
+  for (const std::wstring& name : names) DeleteUrlCacheEntryW(name.c_str());
+}
+
+}  // namespace
+
 void PortalTest::SetUp() {
   portal = DemoPortal::FromFixture();
   ASSERT_FALSE(HttpGet(portal.url + "/__admin/state").empty()) << "demo portal not reachable";
@@ -118,6 +146,7 @@ void PortalTest::SetUp() {
   RemoveDataDir();
   // No window placement stored by an earlier test.
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QARVEX\\Terminal");
+  ForgetStoredCookies();
 }
 
 void DemoPortal::Reset() const { HttpGet(url + "/__admin/reset"); }

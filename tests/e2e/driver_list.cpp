@@ -1,8 +1,9 @@
 #include "tests/e2e/driver_list.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/e2e/driver.h"
@@ -91,7 +92,8 @@ void SelectListLine(HWND list, int row) {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   mem.Write(0, &item, sizeof item);
-  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(mem.at(0)));
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+               reinterpret_cast<LPARAM>(mem.at(0)));
   if (row < 0) return;
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
   mem.Write(0, &item, sizeof item);
@@ -132,14 +134,40 @@ HWND FindPopupMenu(DWORD pid) {
   return s.found;
 }
 
-void RightClickAt(POINT screen) {
-  SetCursorPos(screen.x, screen.y);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-  SendInput(2, in, sizeof(INPUT));
+// Every event carries the point itself: a pointer position the X server
+// reports late can then not move the click somewhere else.
+void ClickAt(POINT screen, DWORD down, DWORD up, int clicks) {
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int width = std::max(2, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const int height = std::max(2, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  auto event = [&](DWORD button) {
+    INPUT i{};
+    i.type = INPUT_MOUSE;
+    i.mi.dx = static_cast<LONG>(MulDiv(screen.x - left, 65535, width - 1));
+    i.mi.dy = static_cast<LONG>(MulDiv(screen.y - top, 65535, height - 1));
+    i.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | button;
+    return i;
+  };
+  INPUT move = event(0);
+  SendInput(1, &move, sizeof move);
+  WaitFor(
+      [&] {
+        POINT p{};
+        GetCursorPos(&p);
+        return p.x == screen.x && p.y == screen.y;
+      },
+      2000);
+  std::vector<INPUT> in;
+  for (int c = 0; c < clicks; ++c) {
+    in.push_back(event(down));
+    in.push_back(event(up));
+  }
+  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
+
+void RightClickAt(POINT screen) { ClickAt(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1); }
+void LeftClickAt(POINT screen) { ClickAt(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 1); }
+void DoubleClickAt(POINT screen) { ClickAt(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2); }
 
 void PressKey(WORD vk) {
   INPUT in[2] = {};
@@ -170,14 +198,22 @@ std::vector<Row> ParseJsonRows(const std::string& lines) {
         utf8.clear();
         char c = lines[++i];
         switch (c) {
-          case 'n': field += L'\n'; break;
-          case 'r': field += L'\r'; break;
-          case 't': field += L'\t'; break;
+          case 'n':
+            field += L'\n';
+            break;
+          case 'r':
+            field += L'\r';
+            break;
+          case 't':
+            field += L'\t';
+            break;
           case 'u':
-            field += static_cast<wchar_t>(std::strtoul(lines.substr(i + 1, 4).c_str(), nullptr, 16));
+            field +=
+                static_cast<wchar_t>(std::strtoul(lines.substr(i + 1, 4).c_str(), nullptr, 16));
             i += 4;
             break;
-          default: field += static_cast<wchar_t>(c);
+          default:
+            field += static_cast<wchar_t>(c);
         }
       }
       field += Utf8ToWide(utf8);

@@ -23,8 +23,10 @@ bool ListLineCentre(HWND list, int row, POINT& screen);
 
 // A visible popup menu (class #32768) of the process, or null.
 HWND FindPopupMenu(DWORD pid);
-// A real right click at a screen point (SendInput).
+// Real clicks at a screen point (SendInput).
 void RightClickAt(POINT screen);
+void LeftClickAt(POINT screen);
+void DoubleClickAt(POINT screen);
 void PressKey(WORD vk);
 
 // Lines of JSON arrays of strings (the demo's /__admin/machines), as wide text.

@@ -443,15 +443,6 @@ std::string Utf16Le(const std::wstring& w) {
   return std::string(reinterpret_cast<const char*>(w.c_str()), (w.size() + 1) * sizeof(wchar_t));
 }
 
-void DoubleClickAt(POINT screen) {
-  SetCursorPos(screen.x, screen.y);
-  INPUT in[4] = {};
-  for (INPUT& i : in) i.type = INPUT_MOUSE;
-  in[0].mi.dwFlags = in[2].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = in[3].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(4, in, sizeof(INPUT));
-}
-
 TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLater) {
   const std::wstring recorder = Env(L"QARVEX_RDP_RECORDER");
   ASSERT_FALSE(recorder.empty());
@@ -566,15 +557,6 @@ TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLat
 }
 
 // --- the list: sorting, expiry colours, keys, a window that grows ---
-
-void LeftClickAt(POINT screen) {
-  SetCursorPos(screen.x, screen.y);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
-}
 
 void ChordKey(WORD modifier, WORD vk) {
   INPUT in[4] = {};

@@ -31,10 +31,8 @@ def joined(*parts):
 
 
 def options(**changes):
-    opts = {"latency_ms": 0, "version": "1", "notice_down": False, "expired": False,
-            "remember": False, "refuse": False, "machines": 36, "notice_charset": "gbk",
-            "notice": demo.DEFAULT_NOTICE, "login_notice": demo.DEFAULT_LOGIN_NOTICE,
-            "announcement": demo.DEFAULT_ANNOUNCEMENT, "balance": "128.50", "ssh_machine": ""}
+    opts = demo.options_from(demo.parse_args([]))
+    opts.update(latency_ms=0)
     opts.update(changes)
     return opts
 
@@ -141,6 +139,30 @@ def seeds():
             "wide": "会员名：张三\U0001F600".encode("utf-16-le"),
             "overlong": b"\xc0\xaf\xe0\x80\xaf\xed\xa0\x80\x81\x7f",
         },
+        "form_engine": {
+            "ticket": joined("提交", "user/ticket/add.html", demo.ticket_form(account).encode("utf-8")),
+            "link": joined("2", "a/b?c", b'<a href="../x y">1</a><a href="//h/p">2</a>'),
+            "form": joined("go", "", b'<form action="?q" method=post><input name=a value="\xe5\xbc\xa0">'
+                           b'<select name=s><option>1<option selected>2</select>'
+                           b'<button name=go>x</button></form>'),
+            "redirect": joined("", "", b"HTTP/1.1 307 Temporary\r\nLocation: /next\r\n\r\n"),
+        },
+        "display_settings": {
+            "full": joined("全屏：2真", "长：1600\r\n宽：900sz"),
+            "windowed": joined("全屏：1真", ""),
+        },
+        "rdp_text": {
+            "settings": b"\x01" + joined("10.0.0.2:3389", "administrator", "pw", "2", "1600", "900",
+                                          "QX000002"),
+            "plain": b"\x00" + joined("10.0.0.2", "u", "", "", "", "", "CON"),
+        },
+        "control_panel": {
+            "manage": joined("业务标识：QX000002\r\n远程地址：10.0.0.2",
+                             demo.manage_page(account, BASE, "2")),
+            "ticket": joined("业务标识：a&b=c", demo.ticket_form(account)),
+        },
+        "skin_file": {name: b"\x00" + open(os.path.join(ROOT, "resources", "skins", name + ".skin"),
+                                             "rb").read() for name in ("blue", "white", "default")},
         "ssh_command": {
             "plain": joined("C:\\Users\\王 五\\AppData\\Local\\qarvex\\ssh\\pw 1.txt", "10.0.0.7:22"),
             "many": joined("", "h:1:2:2222"),
