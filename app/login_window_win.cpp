@@ -79,13 +79,17 @@ void LoginWindow::OnCreate() {
   CreateControls();
   EnableWindow(loginButton, FALSE);
   EnableWindow(oneClickButton, FALSE);
-  CreateFolderGbk(kDataDir);
-  RemoveLeftoverTempFiles(Wide(kDataDir));  // of a write that a crash cut short
-  tray.Place(hwnd);
-  FillCredentials();
   RunFlow(
       Lane::OtherHost, flows, [url = NoticePageUrl()] { return FetchNotice(url); },
       [this](NoticeInfo& notice) { OnVersionChecked(notice); });
+  // The rest in turns of their own, so that the window answers in between
+  // (they run before the version check's answer, which is posted later).
+  PostToWindowThread(flows.Token(), [this] {
+    CreateFolderGbk(kDataDir);
+    RemoveLeftoverTempFiles(Wide(kDataDir));  // of a write that a crash cut short
+    FillCredentials();
+  });
+  PostToWindowThread(flows.Token(), [this] { tray.Place(hwnd); });
 }
 
 void LoginWindow::OnVersionChecked(const NoticeInfo& notice) {

@@ -371,7 +371,7 @@ TEST_F(MainWindowTest, At150PercentTheLayoutIsScaled) {
   TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
   Click(GetDlgItem(login, IdLoginButton));
   HWND main = program->WaitWindowClass(kMainClass);
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(main) << program->DescribeWindows();
   ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 120000));
   list = GetDlgItem(main, IdMainList);
   EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 4, 0), 300);
