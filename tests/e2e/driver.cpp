@@ -135,6 +135,16 @@ void ForgetStoredCookies() {
     if (entry->lpszSourceUrlName) names.push_back(entry->lpszSourceUrlName);
   if (find) FindCloseUrlCache(find);
   for (const std::wstring& name : names) DeleteUrlCacheEntryW(name.c_str());
+  // Wine may only mark an entry for deletion; without its file the cookies
+  // are gone all the same.
+  const std::wstring folder = Environment(L"LOCALAPPDATA") + L"\\Microsoft\\Windows\\INetCookies\\";
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"*.txt").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileW((folder + fd.cFileName).c_str());
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
 }
 
 }  // namespace
