@@ -69,8 +69,9 @@ if seen "//user/cloud/menu/third"; then
   sleep 2
   import -window root "$shots/resolution.png"
   echo "Screenshot of the resolution window: $shots/resolution.png"
-  # 工单 → 故障申报 on a line right of the resolution window (five items up from
-  # the menu's end, then its submenu): the ticket window, once it has read the
+  xdotool key alt+F4 sleep 1
+  # 工单 → 故障申报 on a line (five items up from the menu's end, then its
+  # submenu): the ticket window, once it has read the
   # ticket form.
   xdotool mousemove 700 400 click 1 sleep 0.5 click 3 sleep 1
   xdotool key --delay 200 Up Up Up Up Up Right Return
@@ -80,9 +81,8 @@ if seen "//user/cloud/menu/third"; then
     echo "Screenshot of the ticket window: $shots/ticket.png"
   fi
   xdotool key alt+F4 sleep 1
-  # 皮肤 → 白, then 皮肤 → 默认 (with its glass shadow), then 蓝 again: on the
-  # line right of the resolution window, Up six times from the bottom of the
-  # context menu reaches 皮肤.
+  # 皮肤 → 白, then 皮肤 → 默认 (with its glass shadow), then 蓝 again: Up six
+  # times from the bottom of the context menu reaches 皮肤.
   skin() {
     xdotool mousemove 700 400 click 3 sleep 1.5
     xdotool key --delay 200 Up Up Up Up Up Up Right

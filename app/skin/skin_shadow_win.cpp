@@ -81,7 +81,7 @@ class Shadow {
     RECT r;
     GetWindowRect(owner_, &r);
     if (!redraw && rendered_ && EqualRect(&r, &placed_) && Radius() == placedRadius_) {
-      if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNOACTIVATE);
+      KeepAboveOwner(IsWindowVisible(window_) ? 0 : SWP_SHOWWINDOW);
       return;
     }
     if (SystemComposesLayers()) {
@@ -100,6 +100,18 @@ class Shadow {
 
   int Radius() const {
     return IsZoomed(owner_) ? 0 : std::max(0, CurrentTheme()->Metric(SkinMetric::FrameRadius));
+  }
+
+  // Right above its owner: a window that covers the owner covers its shadow
+  // too (a new window starts at the top, and nothing moves it down).
+  void KeepAboveOwner(UINT show) {
+    HWND above = GetWindow(owner_, GW_HWNDPREV);
+    while (above && above != window_ && !IsWindowVisible(above))
+      above = GetWindow(above, GW_HWNDPREV);
+    if (above == window_ && !show) return;
+    UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | show;
+    if (above == window_) flags |= SWP_NOZORDER;
+    SetWindowPos(window_, above ? above : HWND_TOP, 0, 0, 0, 0, flags);
   }
 
   void Hide() {
@@ -188,8 +200,7 @@ class Shadow {
     SelectObject(mem, old);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
-    SetWindowPos(window_, nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    KeepAboveOwner(SWP_SHOWWINDOW);
     placed_ = owner;
     placedRadius_ = radius;
     rendered_ = true;
