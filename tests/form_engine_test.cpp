@@ -145,11 +145,12 @@ TEST(FormEngine, SubmissionAsABrowserSendsIt) {
   // A GET form: the data replaces the action's query; an image button sends
   // its click point.
   const HtmlPage get = HtmlPage::Parse(
-      "<form action='/find?x=1'><input name=q value='a&amp;b'>"
+      "<form action='/find?x=1'><input name=q value='a&amp;b'><input name=n "
+      "value='1&#13;&#10;2&#13;3'>"
       "<input type=image name=pic><button>b</button></form>");
   PageAction search = get.Press(get.FindButton("1"), base);  // the button element
   EXPECT_FALSE(search.post);
-  EXPECT_EQ(search.url, "http://h:81/find?q=a%26b");
+  EXPECT_EQ(search.url, "http://h:81/find?q=a%26b&n=1%0D%0A2%0D%0A3");  // CR LF and CR alike
   // A form without action submits to the page's own address.
   const HtmlPage self =
       HtmlPage::Parse("<form method=post><button name=b value=1></button></form>");
@@ -172,6 +173,7 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
       {"#top", "http://h:8//user/cloudManage/manage.html?menu=outstart&id=7#top"},
       {"HTTPS://Secure/x", "https://Secure/x"},
       {" \\p\\q r\n", "http://h:8/p/q%20r"},
+      {" x ", "http://h:8//user/cloudManage/x"},
       {"\xE4\xB8\xAD", "http://h:8//user/cloudManage/%E4%B8%AD"},
       {"javascript:;", "javascript:;"},
   };

@@ -14,6 +14,9 @@ static const std::string kTrailLt = "\x81\x3C";  // not a GBK pair but a lead+'<
 TEST(TextBetween, MissingMarkersAndEmptyPiece) {
   EXPECT_EQ(TextBetween("abc", "<h3>", "</h3>"), "");
   EXPECT_EQ(TextBetween("<h3>abc", "<h3>", "</h3>"), "");
+  long pos = 1;
+  std::string_view piece;
+  EXPECT_FALSE(CutBetween("<h3>abc", "<h3>", "</h3>", pos, piece)) << "no end marker";
   EXPECT_EQ(TextBetween("<h3></h3>", "<h3>", "</h3>"), "");
   EXPECT_EQ(TextBetween("x<h3>名字</h3>y", "<h3>", "</h3>"), "名字");
 }
@@ -92,6 +95,9 @@ TEST(TextBeforeAfter, FirstAndLastOccurrence) {
   EXPECT_EQ(TextAfter("abc", "x"), "");
   EXPECT_EQ(TextAfter("abc", "c"), "");
   EXPECT_EQ(TextAfter("a:b:", ":"), "") << "the last, even at the very end";
+  EXPECT_EQ(TextBefore("a:b:", ":", -1), "a:b") << "-1 is the whole text";
+  EXPECT_EQ(TextAfter("a: b: c", ": ", 1), "c") << "1 leaves out the last byte only";
+  EXPECT_EQ(FindLastText("ab", "a", 0), -1) << "a limit of 0 holds nothing";
   EXPECT_EQ(TextBefore("abc", "b", -10), "") << "a limit before the text's start";
   // Case is kept unless asked.
   EXPECT_EQ(TextBefore("A-a", "a"), "A-");
@@ -130,6 +136,8 @@ TEST(Split, PiecesAndSeparators) {
 TEST(Text, CaseChangeAndReplaceLeaveDoubleByteCharactersAlone) {
   EXPECT_EQ(ToLowerAscii("HTTP://A" + kTrailA), "http://a" + kTrailA);
   EXPECT_EQ(ToUpperAscii("ab" + std::string("\x81\x61")), "AB\x81\x61");
+  EXPECT_EQ(ToLowerAscii("AZ@[`{"), "az@[`{");
+  EXPECT_EQ(ToUpperAscii("az@[`{"), "AZ@[`{");
   EXPECT_EQ(ReplaceAll(kTrailA + "A", "A", "b"), kTrailA + "b");
   EXPECT_EQ(ReplaceAll("aA", "a", "b"), "bA") << "case kept";
 }

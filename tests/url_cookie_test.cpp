@@ -23,6 +23,7 @@ TEST(SplitUrl, DefaultsWithoutPortPathOrScheme) {
   EXPECT_EQ(UrlPort("HTTPS://h.example/x"), 443);
   EXPECT_EQ(UrlPort("http://h:65535/"), 65535);
   EXPECT_EQ(UrlPort("http://h:65536/"), 0) << "no port at all";
+  EXPECT_EQ(UrlPort("http://:8080/"), 8080) << "a port without a host";
   EXPECT_EQ(UrlPort("http://h.example/x"), 80);
   EXPECT_EQ(UrlHost("h.example/p/q"), "h.example");
   EXPECT_EQ(UrlPort("h.example/p/q"), 80);
@@ -37,6 +38,8 @@ TEST(SplitUrl, HostWhoseLettersOccurInTheScheme) {
   EXPECT_EQ(UrlPath("https://s/p?q=1"), "/p?q=1");
   EXPECT_EQ(UrlPath("http://t:8/x"), "/x");
   EXPECT_EQ(UrlPath("HTTP://P"), "/");
+  // The host behind "http://" is found whatever its case, after an earlier "://".
+  EXPECT_EQ(UrlPath("ftp://a/http://Host/p"), "/p");
 }
 
 TEST(SplitUrl, RootDomain) {
@@ -78,6 +81,8 @@ TEST(MergeCookies, DeletionTrailingSemicolonAndDuplicates) {
   EXPECT_EQ(MergeCookies(sent, "x=1; x=1"), "x=1");
   sent = "sid=deleted";
   EXPECT_EQ(MergeCookies(sent, " "), "");
+  sent = "a=1";
+  EXPECT_EQ(MergeCookies(sent, "=deleted"), "a=1") << "a deletion without a name";
   EXPECT_EQ(CookieName(" sid =x=y"), "sid");
   EXPECT_EQ(CookieName("flag"), "flag");
 }

@@ -151,6 +151,8 @@ TEST(ResponseHeaders, LocationAndStatusText) {
   EXPECT_EQ(location, "unset");
   EXPECT_TRUE(LocationFromLine("LOCATION: /y?z=1", location));
   EXPECT_EQ(location, "/y?z=1");
+  EXPECT_TRUE(LocationFromLine("Location: ", location));
+  EXPECT_EQ(location, "");
   EXPECT_EQ(StatusTextOf("HTTP/1.1 404 Not Found\r\nX: y\r\n\r\n"), "404 Not Found");
   EXPECT_EQ(StatusTextOf("HTTP/1.1 200 OK\r\n\r\n"), "200 OK");
   EXPECT_EQ(StatusTextOf("HTTP/1.1"), "");
@@ -165,6 +167,9 @@ TEST(ResponseHeaders, BodyCutShortOfTheDeclaredLength) {
   EXPECT_FALSE(BodyCutShort(
       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 10\r\n", 0, 4));
   EXPECT_FALSE(BodyCutShort("HTTP/1.1 200 OK\r\n", 0, 0));
+  // Twenty digits still fit; a length beyond the largest number declares nothing.
+  EXPECT_TRUE(BodyCutShort("HTTP/1.1 200 OK\r\nContent-Length: 18000000000000000000\r\n", 0, 4));
+  EXPECT_FALSE(BodyCutShort("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n", 0, 4));
 }
 
 TEST(MetaCharset, FindsTheDeclaredCharset) {
@@ -247,6 +252,7 @@ TEST(RequestBounds, RedirectTargetsMethodsAndTheTimeoutOverride) {
   EXPECT_EQ(RedirectTarget("h.example", "c"), "http://h.example/c");
   EXPECT_EQ(RedirectTarget(from, "JavaScript:alert(1)"), "");
   EXPECT_EQ(RedirectTarget(from, "file://c/x"), "");
+  EXPECT_EQ(RedirectTarget(from, "c:/x"), "") << "a one-letter scheme";
   EXPECT_EQ(RedirectTarget(from, ""), "");
   EXPECT_EQ(MethodAfterRedirect(302, 1), 0);
   EXPECT_EQ(MethodAfterRedirect(307, 1), 1);
