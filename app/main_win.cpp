@@ -30,6 +30,8 @@ void StartTimingLog() {
   });
 }
 
+constexpr ULONGLONG kLongTurnMs = 40;
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -39,7 +41,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   qx::RegisterLoginWindow();
   qx::RegisterMainWindow();
   qx::StartFlowRunner();
+  qx::TimingLine opening("login_window_opened");
   if (!qx::OpenLoginWindow()) return 1;
+  opening.Total();
+  opening.Report();
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -49,7 +54,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       continue;
     if (top && IsDialogMessageW(top, &msg)) continue;
     TranslateMessage(&msg);
+    const ULONGLONG start = GetTickCount64();
     DispatchMessageW(&msg);
+    // A turn long enough to be felt goes to the timing log.
+    if (const ULONGLONG ms = GetTickCount64() - start; ms >= kLongTurnMs) {
+      wchar_t cls[64] = L"";
+      if (msg.hwnd) GetClassNameW(msg.hwnd, cls, 64);
+      qx::TimingLine turn("long_turn");
+      turn.Add("ms", static_cast<long long>(ms));
+      turn.Add("message", msg.message);
+      turn.Add("of_main", msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == qx::MainWindowHandle());
+      turn.Report();
+    }
   }
   // A request still stalling on a slow line must not hold up the end.
   const UINT code = static_cast<UINT>(msg.wParam);
