@@ -229,11 +229,12 @@ HWND OpenLoginWindow() {
   HWND h = CreateTopWindow(kClass, "QARVEX挂机宝管理终端",
                            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 50, 50, 347,
                            223, &window);
-  if (h) {
-    ShowWindow(h, SW_SHOW);
-    UpdateWindow(h);
-    SetFocus(window.user);
-  }
+  // Showing (and the first painting) gets a turn of its own.
+  if (h)
+    PostToWindowThread(window.flows.Token(), [h] {
+      ShowWindow(h, SW_SHOW);
+      SetFocus(g_login->user);
+    });
   return h;
 }
 
