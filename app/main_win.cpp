@@ -49,6 +49,17 @@ void WarmUpDrawing() {
             DT_SINGLELINE);
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   DrawTextW(dc, L"QARVEX\x6302\x673A\x5B9D", -1, &r, DT_SINGLELINE);
+  // The message boxes' font and icons: a failure box then opens quickly.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    qx::UniqueFont boxFont(CreateFontIndirectW(&metrics.lfMessageFont));
+    SelectObject(dc, boxFont.get());
+    DrawTextW(dc, L"\x4FE1\x606F\xFF1A\x64CD\x4F5C\x5931\x8D25 OK", -1, &r, DT_SINGLELINE);
+    SelectObject(dc, oldFont);
+  }
+  for (const wchar_t* icon : {IDI_ERROR, IDI_WARNING, IDI_INFORMATION, IDI_QUESTION})
+    LoadIconW(nullptr, icon);
   SelectObject(dc, oldFont);
   SelectObject(dc, oldBitmap);
   DeleteDC(dc);
@@ -61,6 +72,20 @@ void WarmUpDrawing() {
                       nullptr);
     DestroyWindow(holder);
   }
+}
+
+}  // namespace
+
+namespace {
+
+void Dispatch(MSG& msg) {
+  HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+  if (HWND main = qx::MainWindowHandle();
+      main && top == main && TranslateAcceleratorW(main, qx::MainWindowAccelerators(), &msg))
+    return;
+  if (top && IsDialogMessageW(top, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
 }
 
 }  // namespace
@@ -81,21 +106,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    HWND top = GetAncestor(msg.hwnd, GA_ROOT);
-    if (HWND main = qx::MainWindowHandle();
-        main && top == main && TranslateAcceleratorW(main, qx::MainWindowAccelerators(), &msg))
-      continue;
-    if (top && IsDialogMessageW(top, &msg)) continue;
-    TranslateMessage(&msg);
     const ULONGLONG start = GetTickCount64();
-    DispatchMessageW(&msg);
+    Dispatch(msg);
     // A turn long enough to be felt goes to the timing log.
     if (const ULONGLONG ms = GetTickCount64() - start; ms >= kLongTurnMs) {
-      wchar_t cls[64] = L"";
-      if (msg.hwnd) GetClassNameW(msg.hwnd, cls, 64);
       qx::TimingLine turn("long_turn");
       turn.Add("ms", static_cast<long long>(ms));
       turn.Add("message", msg.message);
+      turn.Add("wparam", static_cast<long long>(msg.wParam));
       turn.Add("of_main", msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == qx::MainWindowHandle());
       turn.Report();
     }
