@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "app/atomic_file_win.h"
 #include "app/flow_runner_win.h"
 #include "remote/display_settings_win.h"
 #include "remote/rdp.h"
@@ -41,9 +40,18 @@ std::wstring RdpPath(std::string_view businessId) {
   return ProgramFolder() + Wide(RdpFileName(businessId));
 }
 
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+  UniqueHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return f &&
+         WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
 bool WriteRdpFile(const std::wstring& path, const RdpMachine& m,
                   const std::optional<DisplaySettings>& settings) {
-  return WriteFileAtomically(
+  return WriteFileBytes(
       path, BuildRdpText(m.address, m.account, ProtectRdpPassword(m.password), settings));
 }
 
