@@ -74,10 +74,7 @@ void WarmUpDrawing() {
   }
 }
 
-}  // namespace
-
-namespace {
-
+// One message through the main window's keys, dialog keys, then its window.
 void Dispatch(MSG& msg) {
   HWND top = GetAncestor(msg.hwnd, GA_ROOT);
   if (HWND main = qx::MainWindowHandle();

@@ -1,7 +1,8 @@
 #include "tests/e2e/driver_list.h"
 
-#include <commctrl.h>
 #include <windows.h>
+// The other Windows headers need windows.h first.
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
