@@ -4,6 +4,7 @@
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
 
+#include "app/atomic_file_win.h"
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/flow_runner_win.h"
@@ -38,7 +39,13 @@ struct LoginWindow {
   void FillCredentials();
   void ShowProbe(const ProbeResult& probe);
   void OnLogin();
-  void OnLoginReply(const Text& reply);
+  // The verdict and the failure box's text, decided on the worker: the reply
+  // may be a page of megabytes.
+  struct LoginReply {
+    bool succeeded = false;
+    Text boxText;
+  };
+  void OnLoginReply(const LoginReply& reply);
   void OnOneClick();
   HBRUSH OnLabelColour(HDC dc, HWND label);
 };
@@ -77,6 +84,7 @@ void LoginWindow::OnCreate() {
   // (they run before the version check's answer, which is posted later).
   PostToWindowThread(flows.Token(), [this] {
     CreateFolderGbk(kDataDir);
+    RemoveLeftoverTempFiles(Wide(kDataDir));  // of a write that a crash cut short
     FillCredentials();
   });
   PostToWindowThread(flows.Token(), [this] { tray.Place(hwnd); });
@@ -121,10 +129,10 @@ void LoginWindow::ShowProbe(const ProbeResult& probe) {
 void LoginWindow::OnLogin() {
   if (loggingIn || !IsWindowEnabled(loginButton)) return;
   loggingIn = true;
-  // config.ini keeps the GBK text; the portal gets the boxes' own text in UTF-8.
-  const Text path = Text(kDataDir) + "config.ini";
-  DeleteFileGbk(path);
-  WriteWholeFile(path, CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
+  // config.ini keeps the GBK text; the portal gets the boxes' own text in
+  // UTF-8. The new credentials replace the old ones in one step.
+  WriteWholeFile(Text(kDataDir) + "config.ini",
+                 CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
   const Text name = WindowTextUtf8(user), pass = WindowTextUtf8(password);
 
   EnableWindow(loginButton, FALSE);
@@ -133,20 +141,21 @@ void LoginWindow::OnLogin() {
       Lane::Portal, flows,
       [base = PortalBaseUrl(), name, pass] {
         Logout(base);
-        return PostLogin(base, name, pass);
+        const Text reply = PostLogin(base, name, pass);
+        return LoginReply{LoginSucceeded(reply), LoginFailureText(reply)};
       },
       // The portal wants a moment after the post before the session is used.
-      [this](Text& reply) {
+      [this](LoginReply& reply) {
         RunLater(flows, 2000, [this, reply = std::move(reply)] { OnLoginReply(reply); });
       });
 }
 
-void LoginWindow::OnLoginReply(const Text& reply) {
-  if (LoginSucceeded(reply)) {
+void LoginWindow::OnLoginReply(const LoginReply& reply) {
+  if (reply.succeeded) {
     OpenMainWindow();  // closes this window
     return;
   }
-  MessageBoxGbk(reply, "信息：");
+  MessageBoxGbk(reply.boxText, "信息：");
   if (!hwnd) return;  // closed while the box was up
   SetWindowTextGbk(loginButton, "登录");
   EnableWindow(loginButton, TRUE);

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "app/atomic_file_win.h"
+
 namespace qx {
 
 Text GetWindowTextGbk(HWND hwnd) {
@@ -48,17 +50,7 @@ bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes) {
 }
 
 bool WriteWholeFile(std::string_view path, std::string_view bytes) {
-  UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD n = 0;
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
-    if (!WriteFile(f.get(), bytes.data() + done, chunk, &n, nullptr) || n == 0) return false;
-    done += n;
-  }
-  return true;
+  return WriteFileAtomically(Wide(path), bytes);
 }
 
 void DeleteFileGbk(std::string_view path) { DeleteFileW(Wide(path).c_str()); }

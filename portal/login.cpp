@@ -1,5 +1,7 @@
 #include "portal/login.h"
 
+#include <algorithm>
+
 #include "web/codepage.h"
 #include "web/url.h"
 
@@ -30,6 +32,16 @@ Text LoginBody(std::string_view userUtf8, std::string_view passwordUtf8) {
 
 bool LoginSucceeded(std::string_view reply) {
   return TextBetween(reply, "result\":true,\"text\":\"", "\",\"time\":1,\"url") == "登录成功";
+}
+
+Text LoginFailureText(std::string_view reply) {
+  size_t end = 0;
+  while (end < reply.size()) {
+    const size_t step = IsLeadByte(static_cast<unsigned char>(reply[end])) ? 2 : 1;
+    if (end + step > kLoginBoxTextMax) break;
+    end = std::min(end + step, reply.size());
+  }
+  return Text(reply.substr(0, end));
 }
 
 }  // namespace qx

@@ -26,5 +26,9 @@ Text OneClickHint(std::string_view memberName);
 Text LoginBody(std::string_view userUtf8, std::string_view passwordUtf8);
 // True exactly when the reply (in GBK) carries the success text.
 bool LoginSucceeded(std::string_view reply);
+// The failure box shows the reply, up to kLoginBoxTextMax bytes of it (never
+// half a character): a page of megabytes would hold the window for minutes.
+inline constexpr size_t kLoginBoxTextMax = 4096;
+Text LoginFailureText(std::string_view reply);
 
 }  // namespace qx

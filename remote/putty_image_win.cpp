@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/atomic_file_win.h"
 #include "web/handles_win.h"
 #include "web/wide_win.h"
 
@@ -31,16 +32,6 @@ bool FileHolds(const std::wstring& path, std::string_view bytes) {
   return have == bytes;
 }
 
-bool WriteAll(HANDLE f, std::string_view bytes) {
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 20));
-    if (!WriteFile(f, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string_view PuttyImage() {
@@ -58,22 +49,7 @@ bool WritePuttyImage() {
   const std::wstring path = Wide(kPuttyPath);
   if (FileHolds(path, image)) return true;
 
-  const std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  {
-    UniqueHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f) return false;
-    if (!WriteAll(f.get(), image)) {
-      f.reset();
-      DeleteFileW(temp.c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileW(temp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileAtomically(path, image);
 }
 
 }  // namespace qx

@@ -16,8 +16,8 @@ inline constexpr const char* kPuttyPath = "C:\\qarvex\\putty.exe";
 // The embedded image; empty when the resource is missing.
 std::string_view PuttyImage();
 
-// Writes the image to C:\qarvex\putty.exe, replacing the file (through a
-// temporary file, so a failed write never leaves half a program behind). A
+// Writes the image to C:\qarvex\putty.exe, replacing the file in one step
+// (WriteFileAtomically: a failed write never leaves half a program behind). A
 // file that already holds exactly the image is left alone: it may be running.
 // False on failure, which is not fatal: the launch then fails silently.
 bool WritePuttyImage();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/atomic_file_win.h"
 #include "app/flow_runner_win.h"
 #include "remote/display_settings_win.h"
 #include "remote/rdp.h"
@@ -40,18 +41,9 @@ std::wstring RdpPath(std::string_view businessId) {
   return ProgramFolder() + Wide(RdpFileName(businessId));
 }
 
-bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
-  UniqueHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return f &&
-         WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
 bool WriteRdpFile(const std::wstring& path, const RdpMachine& m,
                   const std::optional<DisplaySettings>& settings) {
-  return WriteFileBytes(
+  return WriteFileAtomically(
       path, BuildRdpText(m.address, m.account, ProtectRdpPassword(m.password), settings));
 }
 

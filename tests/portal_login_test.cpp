@@ -110,3 +110,12 @@ TEST(VersionCheck, NoticeCutsAndDecision) {
   // A page that is down or carries no version lets the login go on.
   EXPECT_FALSE(DecideVersion(ParseNoticePage(""), 1).promptAndEnd);
 }
+
+TEST(LoginFailureText, ALongReplyIsShownUpToItsLimitWithoutHalfACharacter) {
+  EXPECT_EQ(LoginFailureText("{\"result\":false}"), "{\"result\":false}");
+  std::string reply = "x";
+  while (reply.size() < 3 * kLoginBoxTextMax) reply += "中";
+  const Text shown = LoginFailureText(reply);
+  EXPECT_EQ(shown.size(), kLoginBoxTextMax - 1);  // "x" and whole characters
+  EXPECT_EQ(shown, reply.substr(0, shown.size()));
+}

@@ -17,6 +17,10 @@ path is a free tag the test uses to find its request again:
   /stall/TAG?s=S                 reads the request, answers nothing for S seconds
   /drop/TAG                      reads the request, closes without an answer
   /cut/TAG?body=..               200 promising 1000 bytes more than the body, then closes
+  /stallbody/TAG?body=..&s=S     200 promising 1000 bytes more than the body, then nothing for S seconds
+  /trickle/TAG?n=N&ms=M          200 with N bytes of "x", one every M milliseconds
+  /huge/TAG?n=N                  200 with N bytes of "x", sent in 1 MB pieces
+  /loop/TAG                      302 to itself
 
 Control (not recorded):
   /__req?tag=T     the raw bytes of the latest request whose path holds T (404: none)
@@ -112,6 +116,25 @@ def handle(conn, target):
         head = ["HTTP/1.1 200 OK", "Content-Type: text/html",
                 "Content-Length: %d" % (len(body) + 1000), "Connection: close"]
         conn.sendall("\r\n".join(head).encode("latin-1") + b"\r\n\r\n" + body)
+    elif kind == "loop":
+        answer(conn, "302 Found", ["Location: " + target] + html, b"again")
+    elif kind in ("stallbody", "trickle", "huge"):
+        n = int(q("n", "0"))
+        body = q("body").encode("latin-1")
+        declared = len(body) + 1000 if kind == "stallbody" else n
+        head = ["HTTP/1.1 200 OK", "Content-Type: text/html", "Content-Length: %d" % declared,
+                "Connection: close"]
+        conn.sendall("\r\n".join(head).encode("latin-1") + b"\r\n\r\n" + body)
+        if kind == "stallbody":
+            time.sleep(float(q("s", "5")))
+        elif kind == "trickle":
+            for _ in range(n):
+                time.sleep(int(q("ms", "100")) / 1000)
+                conn.sendall(b"x")
+        else:
+            piece = b"x" * (1 << 20)
+            for at in range(0, n, len(piece)):
+                conn.sendall(piece[:n - at])
     else:
         answer(conn, "404 Not Found", html, b"no such script")
 

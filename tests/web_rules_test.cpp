@@ -242,4 +242,31 @@ TEST(DecodePageTest, Utf8PagesBecomeGbkOthersStayAsTheyAre) {
   EXPECT_EQ(DecodePage(""), "");
 }
 
+TEST(RequestBounds, RedirectTargetsMethodsAndTheTimeoutOverride) {
+  const std::string from = "http://h:81/a/b?q=1";
+  EXPECT_EQ(RedirectTarget(from, " HTTPS://x/y "), "HTTPS://x/y");
+  EXPECT_EQ(RedirectTarget(from, "//user/members"), "http://user/members");
+  EXPECT_EQ(RedirectTarget(from, "/login"), "http://h:81/login");
+  EXPECT_EQ(RedirectTarget(from, "?r=2"), "http://h:81/a/b?r=2");
+  EXPECT_EQ(RedirectTarget(from, "c?d=/e"), "http://h:81/a/c?d=/e");
+  EXPECT_EQ(RedirectTarget("h.example", "c"), "http://h.example/c");
+  EXPECT_EQ(RedirectTarget(from, "JavaScript:alert(1)"), "");
+  EXPECT_EQ(RedirectTarget(from, "file://c/x"), "");
+  EXPECT_EQ(RedirectTarget(from, "c:/x"), "") << "a one-letter scheme";
+  EXPECT_EQ(RedirectTarget(from, ""), "");
+  EXPECT_EQ(MethodAfterRedirect(302, 1), 0);
+  EXPECT_EQ(MethodAfterRedirect(307, 1), 1);
+  EXPECT_EQ(MethodAfterRedirect(303, 3), 0);
+  EXPECT_EQ(MethodAfterRedirect(303, 2), 2);
+  EXPECT_FALSE(IsRedirectStatus(304));
+
+  EXPECT_EQ(RequestTimeoutMs(""), 30000);
+  EXPECT_EQ(RequestTimeoutMs(" 1500 "), 1500);
+  EXPECT_EQ(RequestTimeoutMs("5"), 100);
+  EXPECT_EQ(RequestTimeoutMs("999999999"), 600000);
+  EXPECT_EQ(RequestTimeoutMs("-1"), 30000);
+  EXPECT_EQ(RequestTimeoutMs("1e3"), 30000);
+  EXPECT_EQ(RequestDeadlineMs(30000), 120000);
+}
+
 }  // namespace

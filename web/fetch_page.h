@@ -14,8 +14,13 @@ namespace qx {
 // 6 TRACE, 7 CONNECT; anything else is GET.
 const char* MethodVerb(int method);
 
-// One synchronous request; the response body, or empty bytes when a handle
-// cannot be opened. Pointer arguments left null are "left out":
+// One synchronous request; the response body, or empty bytes when the
+// request failed: a handle cannot be opened, or the body did not arrive whole
+// (a read failed, fewer bytes came than declared, the body passed
+// kMaxBodyBytes, or the request passed its deadline). Connecting, sending and
+// every wait for data end after kRequestTimeoutMs (QARVEX_REQUEST_TIMEOUT_MS
+// overrides it), and reading stops once kDeadlinePhases of them have passed
+// (web/request_rules.h). Pointer arguments left null are "left out":
 // cookiesToSend given (even empty) switches WinINet's own cookie handling off
 // and receives the merged cookies.
 Bytes FetchPage(std::string_view url, int method = 0, std::string_view postText = {},
@@ -26,7 +31,8 @@ Bytes FetchPage(std::string_view url, int method = 0, std::string_view postText 
                 bool normalizeHeaderNames = true, bool socksProxy = false);
 
 // The plain GET: HTTP/1.0, its own User-Agent, never from or into the cache,
-// redirects followed, WinINet's cookie store shared. Empty bytes on failure.
+// redirects followed, WinINet's cookie store shared. Empty bytes on failure;
+// bounded as FetchPage is.
 Bytes PlainGet(std::string_view url);
 
 }  // namespace qx

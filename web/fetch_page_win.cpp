@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+
 #include "web/cookies.h"
 #include "web/fetch_page.h"
 #include "web/handles_win.h"
@@ -31,15 +33,50 @@ HINTERNET OpenRequest(HINTERNET connection, const wchar_t* verb, std::string_vie
   return HttpOpenRequestW(connection, verb, path.c_str(), version, nullptr, nullptr, flags, 0);
 }
 
-Bytes ReadBody(HINTERNET request) {
-  Bytes body;
+// The phase timeout of the portal requests: QARVEX_REQUEST_TIMEOUT_MS (read
+// once) or the default.
+int PhaseTimeoutMs() {
+  static const int ms = [] {
+    char value[16] = {};
+    const DWORD n = GetEnvironmentVariableA("QARVEX_REQUEST_TIMEOUT_MS", value, sizeof value);
+    return RequestTimeoutMs(n > 0 && n < sizeof value ? std::string_view(value, n) : "");
+  }();
+  return ms;
+}
+
+// Connecting, sending and every wait for data end after the phase timeout.
+// Set on the session (its requests take them over) and on the request.
+void SetTimeouts(HINTERNET h) {
+  DWORD ms = static_cast<DWORD>(PhaseTimeoutMs());
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                       INTERNET_OPTION_RECEIVE_TIMEOUT})
+    InternetSetOptionA(h, option, &ms, sizeof ms);
+}
+
+// When a request must have ended.
+ULONGLONG Deadline() {
+  return GetTickCount64() + static_cast<ULONGLONG>(RequestDeadlineMs(PhaseTimeoutMs()));
+}
+
+// The body, read in pieces of up to 1024 bytes until the server has sent it
+// all. Each read asks only for what has arrived (a read of a full buffer
+// would wait for all of it, however slowly it trickles in), so the deadline
+// is looked at whenever bytes come. False when the body cannot be trusted
+// whole: a read failed (a reset, a timeout), the body grew past
+// kMaxBodyBytes, or the deadline passed.
+bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
+  body.clear();
   char buffer[kReadBuffer];
   for (;;) {
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+    if (available == 0) return true;
     DWORD got = 0;
-    if (!InternetReadFile(request, buffer, kReadBuffer, &got) || got == 0) break;
+    if (!InternetReadFile(request, buffer, std::min(available, kReadBuffer), &got)) return false;
+    if (got == 0) return true;
+    if (body.size() + got > kMaxBodyBytes || GetTickCount64() > deadline) return false;
     body.append(buffer, got);
   }
-  return body;
 }
 
 // The raw response header block, whatever its size: 5000 bytes first, then
@@ -48,13 +85,84 @@ Text RawResponseHeaders(HINTERNET request) {
   DWORD size = kHeaderBuffer;
   Text buffer(size, ' ');
   if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr)) {
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kMaxHeaderBytes) return {};
     buffer.assign(size + 2, ' ');
     size = static_cast<DWORD>(buffer.size());
     if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr))
       return {};
   }
   return BytesToText(buffer);
+}
+
+// The status code of the reply; 0 when there is none.
+long StatusCode(HINTERNET request) {
+  DWORD status = 0, size = sizeof status;
+  if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                      nullptr))
+    return 0;
+  return static_cast<long>(status);
+}
+
+// The reply's Location header; empty when it has none.
+Text LocationOf(HINTERNET request) {
+  DWORD size = 1024;
+  Text buffer(size, '\0');
+  if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, buffer.data(), &size, nullptr)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kMaxHeaderBytes) return {};
+    buffer.assign(size + 1, '\0');
+    size = static_cast<DWORD>(buffer.size());
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, buffer.data(), &size, nullptr)) return {};
+  }
+  return BytesToText(buffer);
+}
+
+// What a request sends at each of its hops.
+struct Outgoing {
+  int method;              // method index; a redirect may turn it into GET
+  const wchar_t* version;  // L"HTTP/1.1" or L"HTTP/1.0"
+  DWORD flags;             // request flags but the scheme's own
+  std::string_view headers;
+  std::string_view body;  // sent for every method but GET
+  bool followRedirects;
+};
+
+// Opens the request for `url` and sends it; while the reply is a redirect
+// that is to be followed, does the same for its target: at most
+// kMaxRedirects times and within the deadline. On return `connection` and
+// `request` hold the last reply and `sent` tells whether its send
+// succeeded. False when the request failed: a handle could not be opened or
+// a redirect could not be followed (too many, past the deadline, a target
+// that is not http or https).
+bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out, ULONGLONG deadline,
+                            UniqueInternet& connection, UniqueInternet& request, bool& sent) {
+  for (int hop = 0;; ++hop) {
+    request.reset();
+    connection.reset(Connect(session, url));
+    if (!connection) return false;
+    const DWORD flags =
+        out.flags | (IsSecure(url) ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
+    const std::wstring verb = Wide(MethodVerb(out.method));
+    request.reset(OpenRequest(connection.get(), verb.c_str(), url, out.version, flags));
+    if (!request) return false;
+    SetTimeouts(request.get());
+    DWORD security = kFetchSecurityFlags;
+    InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+
+    const char* headerData = out.headers.empty() ? nullptr : out.headers.data();
+    const auto headerLength = static_cast<DWORD>(out.headers.size());
+    const bool withBody = out.method != 0 && !out.body.empty();
+    sent = HttpSendRequestA(request.get(), headerData, headerLength,
+                            withBody ? const_cast<char*>(out.body.data()) : nullptr,
+                            withBody ? static_cast<DWORD>(out.body.size()) : 0) != FALSE;
+    if (!sent || !out.followRedirects) return true;
+    const long status = StatusCode(request.get());
+    if (!IsRedirectStatus(status)) return true;
+    const Text location = LocationOf(request.get());
+    if (location.empty()) return true;  // nowhere to go: the reply is the page
+    url = RedirectTarget(url, location);
+    if (url.empty() || hop == kMaxRedirects || GetTickCount64() > deadline) return false;
+    out.method = MethodAfterRedirect(status, out.method);
+  }
 }
 
 }  // namespace
@@ -80,39 +188,31 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
     session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyText.c_str(), "", 0));
   }
   if (!session) return {};
-  connection.reset(Connect(session.get(), url));
-  if (!connection) return {};
+  const ULONGLONG deadline = Deadline();
+  SetTimeouts(session.get());
 
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE;
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
-  if (noRedirect) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
-  flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-  const std::wstring verb = Wide(MethodVerb(method));
-  request.reset(OpenRequest(connection.get(), verb.c_str(), url, L"HTTP/1.1", flags));
-  if (!request) return {};
-
-  DWORD security = kFetchSecurityFlags;
-  InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
-
   if (completeHeaders) headers = CompleteFetchHeaders(headers, url, method);
   if (cookiesToSend) headers = AppendFetchCookieHeader(headers, *cookiesToSend);
-  const char* headerData = headers.empty() ? nullptr : headers.c_str();
-  const auto headerLength = static_cast<DWORD>(headers.size());
-  if (method == 0) {
-    HttpSendRequestA(request.get(), headerData, headerLength, nullptr, 0);
-  } else {
-    Bytes ownBody;
-    Bytes& body = postBytes ? *postBytes : ownBody;
-    if (body.empty()) body = Bytes(postText);
-    HttpSendRequestA(request.get(), headerData, headerLength, body.empty() ? nullptr : body.data(),
-                     static_cast<DWORD>(body.size()));
-  }
+  Bytes ownBody;
+  Bytes& body = postBytes ? *postBytes : ownBody;
+  if (method != 0 && body.empty()) body = Bytes(postText);
+  bool sent = false;
+  if (!SendFollowingRedirects(session.get(), Text(url),
+                              {method, L"HTTP/1.1", flags, headers, body, !noRedirect}, deadline,
+                              connection, request, sent))
+    return {};
 
-  Bytes result = ReadBody(request.get());
+  Bytes result;
+  const bool whole = ReadBody(request.get(), deadline, result);
   const Text rawHeaders = RawResponseHeaders(request.get());
   request.reset();
   connection.reset();
   session.reset();
+  // A body that did not arrive whole is a failed request: a page cut short
+  // would pass for a page with fewer machines on it.
+  if (!whole || BodyCutShort(rawHeaders, method, result.size())) result.clear();
 
   if (responseHeaders) *responseHeaders = rawHeaders;
   Text received = CookiesFromHeaders(rawHeaders);
@@ -126,15 +226,21 @@ Bytes PlainGet(std::string_view url) {
   const Text agent(kPlainGetAgent);
   session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   if (!session) return {};
-  connection.reset(Connect(session.get(), url));
-  if (!connection) return {};
+  const ULONGLONG deadline = Deadline();
+  SetTimeouts(session.get());
   // Fetched afresh and kept out of the cache; no header is added.
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-  if (IsSecure(url)) flags |= INTERNET_FLAG_SECURE;
-  request.reset(OpenRequest(connection.get(), L"GET", url, L"HTTP/1.0", flags));
-  if (!request) return {};
-  if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return {};
-  return ReadBody(request.get());
+  const DWORD flags =
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  bool sent = false;
+  if (!SendFollowingRedirects(session.get(), Text(url), {0, L"HTTP/1.0", flags, {}, {}, true},
+                              deadline, connection, request, sent) ||
+      !sent)
+    return {};
+  Bytes body;
+  if (!ReadBody(request.get(), deadline, body) ||
+      BodyCutShort(RawResponseHeaders(request.get()), 0, body.size()))
+    return {};
+  return body;
 }
 
 }  // namespace qx

@@ -1,5 +1,7 @@
 #include "web/request_rules.h"
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <vector>
 
@@ -130,6 +132,50 @@ int WinHttpTimeoutMs(int timeoutSeconds) {
   if (timeoutSeconds < 1) return 30000;
   if (timeoutSeconds > INT_MAX / 1000) return INT_MAX;
   return timeoutSeconds * 1000;
+}
+
+int RequestTimeoutMs(std::string_view overrideText) {
+  const Text value = Trim(overrideText);
+  if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != Text::npos)
+    return kRequestTimeoutMs;
+  const long long ms = AtoiText(value);
+  return static_cast<int>(std::clamp(ms, 100LL, 600000LL));
+}
+
+long long RequestDeadlineMs(int timeoutMs) {
+  return static_cast<long long>(timeoutMs) * kDeadlinePhases;
+}
+
+bool IsRedirectStatus(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+int MethodAfterRedirect(long status, int method) {
+  if (status == 303 && method != 2) return 0;
+  if ((status == 301 || status == 302) && method == 1) return 0;
+  return method;
+}
+
+Text RedirectTarget(std::string_view current, std::string_view location) {
+  const Text to = Trim(location);
+  if (to.empty()) return {};
+  const Text lower = ToLowerAscii(to);
+  if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) return to;
+  // Any other scheme (a letter, then letters, digits, "+-." up to ":").
+  const size_t colon = to.find(':');
+  if (colon != Text::npos && colon > 0 && std::isalpha(static_cast<unsigned char>(to[0])) &&
+      lower.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789+-.") >= colon)
+    return {};
+  Text base(current);
+  if (base.find("://") == Text::npos) base.insert(0, "http://");  // taken as http, as requested
+  const size_t hostFrom = base.find("://") + 3;
+  const size_t pathFrom = std::min(base.find_first_of("/?#", hostFrom), base.size());
+  if (to.rfind("//", 0) == 0) return base.substr(0, hostFrom - 2) + to;
+  if (to[0] == '/') return base.substr(0, pathFrom) + to;
+  const Text noQuery = base.substr(0, std::min(base.find_first_of("?#", hostFrom), base.size()));
+  if (to[0] == '?') return noQuery + to;
+  if (noQuery.size() == pathFrom) return noQuery + "/" + to;
+  return noQuery.substr(0, noQuery.rfind('/') + 1) + to;
 }
 
 bool SetCookieFromLine(std::string_view line, Text& cookie) {

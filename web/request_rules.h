@@ -4,6 +4,7 @@
 // charset. Portable: the *_win.cpp files only call the platform APIs.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "web/text.h"
@@ -46,6 +47,38 @@ Text WinHttpRequestHeaders(std::string_view extraHeaders, int method, std::strin
 
 // WinHttpFetch's timeout for every phase: 30 s when timeoutSeconds < 1.
 int WinHttpTimeoutMs(int timeoutSeconds);
+
+// Bounds of every request. A body above kMaxBodyBytes, or a response header
+// block above kMaxHeaderBytes, is a failed request: nothing of it is kept.
+inline constexpr size_t kMaxBodyBytes = size_t{64} << 20;
+inline constexpr size_t kMaxHeaderBytes = size_t{1} << 20;
+// The portal requests (FetchPage, the plain GET) wait at most this long for
+// each phase: connecting, sending, and every wait for data.
+inline constexpr int kRequestTimeoutMs = 30000;
+// A request still reading after this many phase timeouts stops at its next
+// read, so a server that trickles bytes cannot hold it open either.
+inline constexpr int kDeadlinePhases = 4;
+// The portal requests' phase timeout from the text of the override
+// (QARVEX_REQUEST_TIMEOUT_MS): empty or not a plain number gives
+// kRequestTimeoutMs; anything else is kept within 100 ms..600000 ms.
+int RequestTimeoutMs(std::string_view overrideText);
+// The deadline of a request whose phase timeout is timeoutMs.
+long long RequestDeadlineMs(int timeoutMs);
+
+// Redirects are followed by the routines themselves (WinINet would follow a
+// loop for ever), at most this many for one request.
+inline constexpr int kMaxRedirects = 10;
+// 301, 302, 303, 307 and 308.
+bool IsRedirectStatus(long status);
+// The method index after a redirect with this status: 303 turns every
+// method but HEAD into GET, 301 and 302 turn POST into GET, 307 and 308
+// keep it.
+int MethodAfterRedirect(long status, int method);
+// Where a redirect from `current` with this Location goes: an absolute URL,
+// "//host/…" (the scheme of `current`), "/path" (its scheme and host),
+// "?query" or a path relative to its folder. Empty when the target is not an
+// http or https URL (or Location is empty): such a redirect is not followed.
+Text RedirectTarget(std::string_view current, std::string_view location);
 
 // The cookie of one response header line: true when the name is exactly
 // "Set-Cookie" (case as written), with `cookie` = the name=value pair.

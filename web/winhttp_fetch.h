@@ -13,7 +13,9 @@ namespace qx {
 // reason is in *statusText). A page cut short keeps "713 读取数据失败!" in
 // *statusText and comes back as far as it was read. Pointer arguments are
 // outputs (in/out for the two cookie texts); null ones are not written.
-// timeoutSeconds below 1 means 30 seconds for every phase. Needs no COM and
+// timeoutSeconds below 1 means 30 seconds for every phase; reading stops with
+// 713 once kDeadlinePhases phases have passed, and a body above kMaxBodyBytes
+// fails with 713 and empty text (web/request_rules.h). Needs no COM and
 // keeps no state between calls: any thread may call it, several at once.
 Text WinHttpFetch(std::string_view url, int method = 0, std::string_view postText = {},
                   Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,

@@ -66,6 +66,7 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (!session) return fail("702 创建WinHttp会话失败!");
 
   const int t = WinHttpTimeoutMs(timeoutSeconds);
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(RequestDeadlineMs(t));
   if (!WinHttpSetTimeouts(session.get(), t, t, t, t)) return fail("705 设置超时时间失败!");
 
   connection.reset(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
@@ -122,8 +123,9 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (!WinHttpReceiveResponse(request.get(), nullptr)) return fail("712 服务器未响应!");
 
   // A read that fails part way (the connection closed before the whole page
-  // came) keeps its message, so a cut page is never taken for a whole one;
-  // what was read so far still comes back.
+  // came, or the deadline passed) keeps its message, so a cut page is never
+  // taken for a whole one; what was read so far still comes back. A body
+  // larger than kMaxBodyBytes is not kept at all.
   Bytes received;
   bool readFailed = false;
   for (;;) {
@@ -133,6 +135,7 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
       break;
     }
     if (available < 1) break;
+    if (received.size() + available > kMaxBodyBytes) return fail("713 读取数据失败!");
     Bytes chunk(available, '\0');
     DWORD got = 0;
     if (!WinHttpReadData(request.get(), chunk.data(), available, &got)) {
@@ -140,11 +143,16 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
       break;
     }
     received.append(chunk.data(), got);
+    if (GetTickCount64() > deadline) {
+      readFailed = true;
+      break;
+    }
   }
 
   DWORD size = 0;
   WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                       WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+  if (size > 2 * kMaxHeaderBytes) return Text();  // UTF-16: two bytes a character
   Bytes wideHeaders(size + 2, '\0');
   if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
                            WINHTTP_HEADER_NAME_BY_INDEX, wideHeaders.data(), &size,

@@ -16,6 +16,9 @@ import hashlib
 import ipaddress
 import json
 import secrets
+import select
+import socket
+import struct
 import sys
 import threading
 import time
@@ -187,6 +190,8 @@ class Portal:
         self.generation = 0         # bumped whenever a machine state changes
         self.log = []
         self.last = None            # the last request received (log entry)
+        self.faults = {}            # path (or prefix ending in "*") -> mode
+        self.fault_hits = []        # how each faulty answer went
         self.log_file = open(log_path, "w", encoding="utf-8") if log_path else None
 
     def opt(self, key):
@@ -223,6 +228,27 @@ class Portal:
             self.sections.clear()
             self.log.clear()
             self.last = None
+            self.faults.clear()
+            self.fault_hits.clear()
+
+    def set_fault(self, path, mode):
+        if mode not in FAULT_MODES + ("none",):
+            raise ValueError("mode is one of " + ", ".join(FAULT_MODES + ("none",)))
+        if not path:
+            raise ValueError("fault needs a path")
+        with self.lock:
+            if mode == "none":
+                self.faults.pop(normal_path(path), None)
+            else:
+                self.faults[normal_path(path)] = mode
+
+    def fault_for(self, path):
+        """The mode set for the routed path: its own, else the longest prefix."""
+        with self.lock:
+            if path in self.faults:
+                return self.faults[path]
+            prefixes = [p for p in self.faults if p.endswith("*") and path.startswith(p[:-1])]
+            return self.faults[max(prefixes, key=len)] if prefixes else None
 
     def record(self, entry):
         line = json.dumps(entry, ensure_ascii=False)
@@ -438,6 +464,52 @@ def _decode_bytes(data):
         return data.decode("gbk", errors="replace")
 
 
+# ---------------------------------------------------------------- faults
+
+# How a path can misbehave (set at run time through /__admin/fault).
+FAULT_MODES = ("refuse", "reset_mid_body", "stall", "stall_mid_body", "status_500",
+               "redirect_loop", "big_body", "bad_utf8", "cut_mid_char")
+BIG_BODY_BYTES = 50 * 1024 * 1024
+STALL_LIMIT_S = 300
+# Bytes no UTF-8 decoder takes: FF FE, an overlong "/", a lone surrogate, a
+# stray continuation byte and the first two bytes of a three-byte character.
+INVALID_UTF8 = b"\xff\xfe\xc0\xaf\xed\xa0\x80\x80\xe4\xb8"
+FILLER = "<p>填充内容，没有任何标记。</p>\n".encode("utf-8")
+
+
+def multibyte_starts(data, encoding):
+    """Byte offsets where the multi-byte characters of `data` begin."""
+    gbk = encoding.lower() in ("gbk", "gb2312", "gb18030")
+    starts, i = [], 0
+    while i < len(data):
+        if data[i] < 0x80:
+            i += 1
+            continue
+        starts.append(i)
+        if gbk:
+            i += 2
+        else:
+            i += 1
+            while i < len(data) and 0x80 <= data[i] < 0xC0:
+                i += 1
+    return starts
+
+
+def cut_mid_char(data, encoding):
+    """`data` cut right after the first byte of the first multi-byte character
+    (GBK or UTF-8, as the page is sent) that begins in its second half, or of
+    the last one when none does; halved when it has none."""
+    starts = multibyte_starts(data, encoding)
+    if not starts:
+        return data[:len(data) // 2]
+    later = [p for p in starts if p >= len(data) // 2]
+    return data[:(later[0] if later else starts[-1]) + 1]
+
+
+def normal_path(path):
+    return "/" + path.lstrip("/")
+
+
 # ---------------------------------------------------------------- HTTP
 
 class Handler(BaseHTTPRequestHandler):
@@ -461,6 +533,7 @@ class Handler(BaseHTTPRequestHandler):
         return words[1] if len(words) >= 2 else self.path
 
     def handle_any(self):
+        self.fault, self.client_left = None, False
         raw = self.raw_target()
         target = raw
         if target.lower().startswith(("http://", "https://")):
@@ -484,7 +557,80 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(latency / 1000.0)
         sids = [v for k, _, v in (c.strip().partition("=") for c in cookie.split(";"))
                 if k == "PHPSESSID"]
-        self.route(path, dict(parse_qsl(query, keep_blank_values=True)), form, sids)
+        query = dict(parse_qsl(query, keep_blank_values=True))
+        self.fault = self.portal.fault_for(path)
+        if self.fault:
+            return self.serve_fault(raw, path, query, form, sids)
+        self.route(path, query, form, sids)
+
+    # ------------------------------------------------------------ faults
+
+    def serve_fault(self, raw, path, query, form, sids):
+        """Answers as the fault mode says and notes how long it took; a
+        stall lasts until the client gives up."""
+        began = time.monotonic()
+        client_left = False
+        mode = self.fault
+        if mode == "refuse":
+            self.reset_connection()
+        elif mode == "stall":
+            client_left = self.hold()
+        elif mode == "status_500":
+            self.send(500, simple_page("500", "服务器内部错误"))
+        elif mode == "redirect_loop":
+            self.send(302, "moved", headers=[("Location", self.base_url() + raw)])
+        elif mode == "big_body":
+            client_left = self.send_big_body(BIG_BODY_BYTES)
+        else:  # the page itself, spoilt on its way out (see send)
+            self.route(path, query, form, sids)
+            client_left = getattr(self, "client_left", False)
+        hit = {"path": raw, "mode": mode, "ms": int((time.monotonic() - began) * 1000),
+               "client_left": client_left}
+        with self.portal.lock:
+            self.portal.fault_hits.append(hit)
+
+    def reset_connection(self):
+        """Ends the connection with a reset: no status line, no further byte,
+        what a client sees as a refused or failed connection."""
+        self.close_connection = True
+        try:
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.rfile.close()  # its reference kept the socket open
+        except OSError:
+            pass
+
+    def hold(self):
+        """Sends nothing until the client closes (True) or STALL_LIMIT_S pass."""
+        self.close_connection = True
+        end = time.monotonic() + STALL_LIMIT_S
+        while time.monotonic() < end:
+            try:
+                readable = select.select([self.connection], [], [], 0.1)[0]
+                if readable and not self.connection.recv(65536):
+                    return True
+            except (OSError, ValueError):
+                return True
+        return False
+
+    def send_big_body(self, size):
+        """A page of `size` bytes of filler text; True when the client left first."""
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(size))
+        self.end_headers()
+        chunk = FILLER * ((1 << 20) // len(FILLER))
+        sent = 0
+        try:
+            while sent < size:
+                piece = chunk if size - sent >= len(chunk) else b" " * (size - sent)
+                self.wfile.write(piece)
+                sent += len(piece)
+        except OSError:
+            self.close_connection = True
+            return True
+        return False
 
     def base_url(self):
         return "http://" + (self.headers.get("Host") or
@@ -492,6 +638,26 @@ class Handler(BaseHTTPRequestHandler):
 
     def send(self, status, text, ctype="text/html; charset=utf-8", headers=(), encoding="utf-8"):
         data = text.encode(encoding, errors="replace") if isinstance(text, str) else text
+        fault = getattr(self, "fault", None)
+        if fault == "bad_utf8":
+            data = INVALID_UTF8 + data + INVALID_UTF8
+        elif fault == "cut_mid_char":
+            data = cut_mid_char(data, encoding)
+        elif fault in ("reset_mid_body", "stall_mid_body"):
+            # The whole length is promised, half of it comes.
+            self.send_response(status)
+            self.send_header("Content-Type", ctype)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            try:
+                self.wfile.write(data[:len(data) // 2])
+            except OSError:
+                pass
+            if fault == "reset_mid_body":
+                self.reset_connection()
+            else:
+                self.client_left = self.hold()
+            return
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(data)))
@@ -646,6 +812,23 @@ class Handler(BaseHTTPRequestHandler):
             body = "".join(json_text(row[:10] + [states.get(row[11], row[10]), row[11]]) + "\n"
                            for row in rows)
             return self.send(200, body, "text/plain; charset=utf-8")
+        if path == "/__admin/fault":
+            # ?path=P&mode=M sets (mode=none clears P), ?clear=1 clears every
+            # fault and the hits; the reply lists the faults and the hits.
+            try:
+                params = dict(parse_qsl(query, keep_blank_values=True))
+                if params.get("clear") == "1":
+                    with portal.lock:
+                        portal.faults.clear()
+                        portal.fault_hits.clear()
+                elif "path" in params or "mode" in params:
+                    portal.set_fault(params.get("path", ""), params.get("mode", ""))
+            except ValueError as err:
+                return self.send(400, json_text({"error": str(err)}),
+                                 "application/json; charset=utf-8")
+            with portal.lock:
+                return self.send_json({"faults": dict(portal.faults),
+                                       "hits": list(portal.fault_hits)})
         if path == "/__admin/reset":
             portal.reset()
             return self.send_json(portal.options)

@@ -307,6 +307,78 @@ class DemoPortalTest(unittest.TestCase):
         with open(self.log_path, encoding="utf-8") as f:
             self.assertEqual([json.loads(line) for line in f][-2:], log)
 
+    def test_faults(self):
+        cookie = self.login()[1]
+        fault = lambda q: self.admin("/__admin/fault?" + q)
+
+        def raw(path, seconds=10):
+            """The bytes that arrive on a fresh connection for a GET of path."""
+            with socket.create_connection(("127.0.0.1", self.port), timeout=seconds) as sock:
+                sock.sendall(b"GET " + path.encode() + b" HTTP/1.1\r\nHost: x\r\nCookie: " +
+                             cookie.encode() + b"\r\n\r\n")
+                data = b""
+                try:
+                    for chunk in iter(lambda: sock.recv(65536), b""):
+                        data += chunk
+                except (ConnectionResetError, socket.timeout):
+                    pass
+                return data
+
+        whole = self.request("GET", "//user/members", cookie=cookie)[1]
+        self.assertEqual(self.request("GET", "/__admin/fault?path=/x&mode=odd")[0].status, 400)
+        fault("path=/user/*&mode=status_500")
+        fault("path=//user/members&mode=refuse")  # its own path wins over the prefix
+        self.assertEqual(raw("//user/members"), b"")
+        self.assertEqual(self.request("GET", "//user/cloud/menu/third", cookie=cookie)[0].status, 500)
+
+        fault("path=/user/members&mode=reset_mid_body")
+        head, _, body = raw("//user/members").partition(b"\r\n\r\n")
+        self.assertIn(b"Content-Length: %d" % len(whole), head)
+        self.assertEqual(body, whole[:len(whole) // 2])
+
+        fault("path=/user/members&mode=redirect_loop")
+        resp, _ = self.request("GET", "//user/members", cookie=cookie)
+        self.assertEqual((resp.status, resp.getheader("Location")),
+                         (302, "http://127.0.0.1:%d//user/members" % self.port))
+
+        fault("path=/user/members&mode=bad_utf8")
+        body = self.request("GET", "//user/members", cookie=cookie)[1]
+        self.assertRaises(UnicodeDecodeError, body.decode, "utf-8")
+        self.assertIn(whole, body)
+
+        # Cut after the first byte of a character: in UTF-8, and in GBK on the notice page.
+        fault("path=/user/members&mode=cut_mid_char")
+        body = self.request("GET", "//user/members", cookie=cookie)[1]
+        self.assertTrue(whole.startswith(body) and len(body) >= len(whole) // 2)
+        self.assertGreaterEqual(body[-1], 0xC0)
+        fault("path=/notice.html&mode=cut_mid_char")
+        body = self.request("GET", "/notice.html")[1]
+        self.assertTrue(0x81 <= body[-1] <= 0xFE and body[:-1].decode("gbk"), body[-8:])
+
+        fault("path=/user/members&mode=big_body")
+        resp, body = self.request("GET", "//user/members", cookie=cookie)
+        self.assertEqual(len(body), 50 * 1024 * 1024)
+        self.assertNotIn("会员名".encode(), body[:1 << 20])
+
+        # Stalls: no byte (or half the body) until the client gives up, which
+        # the hits show.
+        for mode, expected in (("stall", b""), ("stall_mid_body", whole[:len(whole) // 2])):
+            fault("path=/user/members&mode=" + mode)
+            data = raw("//user/members", seconds=0.5)
+            self.assertEqual(data.partition(b"\r\n\r\n")[2], expected)
+        for _ in range(50):
+            stalls = [h for h in fault("")["hits"] if h["mode"].startswith("stall")]
+            if len(stalls) == 2:
+                break
+            time.sleep(0.05)
+        self.assertEqual([(h["client_left"], h["ms"] >= 400) for h in stalls], [(True, True)] * 2)
+
+        fault("path=/user/members&mode=none")
+        self.assertEqual(fault("")["faults"], {"/user/*": "status_500",
+                                              "/notice.html": "cut_mid_char"})
+        fault("clear=1")
+        self.assertEqual(fault(""), {"faults": {}, "hits": []})
+        self.assertEqual(self.request("GET", "//user/members", cookie=cookie)[1], whole)
 
 if __name__ == "__main__":
     unittest.main()
