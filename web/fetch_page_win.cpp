@@ -44,10 +44,10 @@ int PhaseTimeoutMs() {
   return ms;
 }
 
-// Connecting, sending and every wait for data end after the phase timeout.
-// Set on the session (its requests take them over) and on the request.
-void SetTimeouts(HINTERNET h) {
-  DWORD ms = static_cast<DWORD>(PhaseTimeoutMs());
+// Connecting, sending and every wait for data end after `ms` (the phase
+// timeout unless the deadline is nearer). Set on the session (its requests
+// take them over) and on each request.
+void SetTimeouts(HINTERNET h, DWORD ms) {
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                        INTERNET_OPTION_RECEIVE_TIMEOUT})
     InternetSetOptionA(h, option, &ms, sizeof ms);
@@ -68,13 +68,14 @@ bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
   body.clear();
   char buffer[kReadBuffer];
   for (;;) {
+    if (GetTickCount64() > deadline) return false;
     DWORD available = 0;
     if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
     if (available == 0) return true;
     DWORD got = 0;
     if (!InternetReadFile(request, buffer, std::min(available, kReadBuffer), &got)) return false;
     if (got == 0) return true;
-    if (body.size() + got > kMaxBodyBytes || GetTickCount64() > deadline) return false;
+    if (body.size() + got > kMaxBodyBytes) return false;
     body.append(buffer, got);
   }
 }
@@ -144,7 +145,12 @@ bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out, ULONGLONG
     const std::wstring verb = Wide(MethodVerb(out.method));
     request.reset(OpenRequest(connection.get(), verb.c_str(), url, out.version, flags));
     if (!request) return false;
-    SetTimeouts(request.get());
+    // A hop's three phases (connect, send, the wait for the answer) end by
+    // the deadline.
+    const ULONGLONG now = GetTickCount64();
+    if (now > deadline) return false;
+    SetTimeouts(request.get(), static_cast<DWORD>(std::clamp<ULONGLONG>((deadline - now) / 3, 100,
+                                                                        PhaseTimeoutMs())));
     DWORD security = kFetchSecurityFlags;
     InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
 
@@ -160,7 +166,7 @@ bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out, ULONGLONG
     const Text location = LocationOf(request.get());
     if (location.empty()) return true;  // nowhere to go: the reply is the page
     url = RedirectTarget(url, location);
-    if (url.empty() || hop == kMaxRedirects || GetTickCount64() > deadline) return false;
+    if (url.empty() || hop == kMaxRedirects) return false;
     out.method = MethodAfterRedirect(status, out.method);
   }
 }
@@ -189,7 +195,7 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   }
   if (!session) return {};
   const ULONGLONG deadline = Deadline();
-  SetTimeouts(session.get());
+  SetTimeouts(session.get(), static_cast<DWORD>(PhaseTimeoutMs()));
 
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
@@ -227,7 +233,7 @@ Bytes PlainGet(std::string_view url) {
   session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   if (!session) return {};
   const ULONGLONG deadline = Deadline();
-  SetTimeouts(session.get());
+  SetTimeouts(session.get(), static_cast<DWORD>(PhaseTimeoutMs()));
   // Fetched afresh and kept out of the cache; no header is added.
   const DWORD flags =
       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;

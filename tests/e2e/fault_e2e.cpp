@@ -27,10 +27,9 @@ using e2e::Text;  // the window text, not the program's GBK text type
 
 namespace {
 
-// Short request bounds for the program under test: each wait 1.5 s, a whole
-// request at most 6 s (its deadline).
-constexpr int kTimeoutMs = 1500;
-constexpr int kDeadlineMs = 4 * kTimeoutMs;
+// Short request bounds for the program under test (QARVEX_REQUEST_TIMEOUT_MS):
+// each wait 2 s, a whole request at most four times that (its deadline); 5 s
+// for the 50 MB pages, which must come whole even on a busy machine.
 constexpr int kSlackMs = 1500;  // a loaded machine under Wine
 constexpr ULONGLONG kProbeLimitMs = 100;
 
@@ -45,13 +44,15 @@ struct Fault {
   const char* mode;
   Outcome outcome;
   bool stalls;  // the client has to give up: the hit lasts one timeout
+  int timeoutMs = 2000;
+  int DeadlineMs() const { return 4 * timeoutMs; }
 };
 
 constexpr Fault kFaults[] = {
-    {"refuse", Outcome::Failed, false},        {"reset_mid_body", Outcome::Failed, false},
-    {"stall", Outcome::Failed, true},          {"stall_mid_body", Outcome::Failed, true},
-    {"status_500", Outcome::Failed, false},    {"redirect_loop", Outcome::Failed, false},
-    {"big_body", Outcome::Failed, false},      {"bad_utf8", Outcome::Whole, false},
+    {"refuse", Outcome::Failed, false},         {"reset_mid_body", Outcome::Failed, false},
+    {"stall", Outcome::Failed, true},           {"stall_mid_body", Outcome::Failed, true},
+    {"status_500", Outcome::Failed, false},     {"redirect_loop", Outcome::Failed, false},
+    {"big_body", Outcome::Failed, false, 5000}, {"bad_utf8", Outcome::Whole, false},
     {"cut_mid_char", Outcome::Partial, false},
 };
 
@@ -77,8 +78,7 @@ class ResponsivenessProbe {
   ULONGLONG Slowest() const { return slowest_; }
   long Probes() const { return probes_; }
   std::string Counts() const {
-    return std::to_string(probes_) + " probes, " + std::to_string(over50_) + " > 50 ms, " +
-           std::to_string(over_) + " > 100 ms";
+    return std::to_string(probes_) + " probes, " + std::to_string(over_) + " over the limit";
   }
   // What the test is doing now; the slowest answer is told with it.
   void Step(const char* step) { step_ = step; }
@@ -113,7 +113,6 @@ class ResponsivenessProbe {
         }
         ++probes_;
         if (took > kProbeLimitMs) ++over_;
-        if (took > 50) ++over50_;
       }
       Sleep(20);
     }
@@ -122,8 +121,8 @@ class ResponsivenessProbe {
   const Program& program_;
   std::atomic<bool> stop_{false}, paused_{false};
   std::atomic<ULONGLONG> slowest_{0};
-  std::atomic<long> probes_{0}, over_{0}, over50_{0};
-  std::atomic<const char*> step_{"start"};
+  std::atomic<long> probes_{0}, over_{0};
+  std::atomic<const char*> step_{"launch"};
   mutable std::mutex mutex_;
   std::string slowestStep_;
   std::thread thread_;
@@ -182,7 +181,11 @@ class FaultTest : public PortalTest, public ::testing::WithParamInterface<Fault>
 
 TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   const Fault fault = GetParam();
-  const std::wstring env = L"QARVEX_REQUEST_TIMEOUT_MS=" + std::to_wstring(kTimeoutMs);
+  // Every answer takes 20 ms, as over a real line: on loopback the 33 answers
+  // of a redirect loop would come in one burst that starves a small test
+  // machine, the windows' thread with it.
+  portal.Set("latency_ms=20");
+  const std::wstring env = L"QARVEX_REQUEST_TIMEOUT_MS=" + std::to_wstring(fault.timeoutMs);
   program = std::make_unique<Program>(portal, std::vector<std::wstring>{env});
   ResponsivenessProbe probe(*program);
   HWND login = program->WaitLoginReady();
@@ -200,7 +203,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   if (fault.outcome != Outcome::Whole) {
     const auto [title, text] = CloseBox();
     // The portal is given 2 s after the post; the post itself ends within its bound.
-    EXPECT_LE(GetTickCount64() - clicked, 2000u + kDeadlineMs + kSlackMs);
+    EXPECT_LE(GetTickCount64() - clicked, 2000u + fault.DeadlineMs() + kSlackMs);
     EXPECT_EQ(title, L"信息：") << WideToUtf8(text);
     if (fault.outcome == Outcome::Partial) {
       EXPECT_EQ(text.rfind(L"{\"result\":true,\"text\":\"登录成", 0), 0u) << WideToUtf8(text);
@@ -222,7 +225,9 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   }
   probe.Step("creation");
   HWND main = program->WaitWindowClass(kMainClass);
-  ASSERT_TRUE(main) << program->DescribeWindows();
+  HWND failureBox = main ? nullptr : program->FindMessageBox();
+  ASSERT_TRUE(main) << program->DescribeWindows() << " "
+                    << WideToUtf8(failureBox ? MessageBoxText(failureBox) : L"");
   DWORD_PTR made;  // answered once the window is made: its requests are under way
   SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &made);
   probe.Pause(false);
@@ -262,7 +267,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   EXPECT_EQ(shown.rows, 36);
 
   // --- 开机 ---
-  probe.Step("start");
+  probe.Step("power-on");
   SelectListLine(GetDlgItem(main, qx::IdMainList), 0);
   SetFault("/user/cloudManage/Start.html", fault.mode);
   const qx::VerdictBox failed = qx::MachineOpVerdictBox(qx::MachineOp::Start, false);
@@ -271,7 +276,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   clicked = GetTickCount64();
   PostMessageW(main, WM_COMMAND, qx::CmdStart, 0);
   auto box = CloseBox();
-  EXPECT_LE(GetTickCount64() - clicked, static_cast<ULONGLONG>(kDeadlineMs + kSlackMs));
+  EXPECT_LE(GetTickCount64() - clicked, static_cast<ULONGLONG>(fault.DeadlineMs() + kSlackMs));
   EXPECT_EQ(box, std::make_pair(Gbk(expected.title), Gbk(expected.text)));
   SetFault("/user/cloudManage/Start.html", "none");
   PostMessageW(main, WM_COMMAND, qx::CmdStart, 0);
@@ -298,9 +303,9 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   for (size_t at = hits.find("\"ms\":"); at != std::string::npos;
        at = hits.find("\"ms\":", at + 1)) {
     const long ms = std::atol(hits.c_str() + at + 5);
-    EXPECT_LE(ms, kDeadlineMs + kSlackMs) << hits;
+    EXPECT_LE(ms, fault.DeadlineMs() + kSlackMs) << hits;
     if (fault.stalls) {
-      EXPECT_GE(ms, kTimeoutMs - 200) << hits;
+      EXPECT_GE(ms, fault.timeoutMs - 200) << hits;
     }
   }
   if (fault.stalls) {
