@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "web/handles_win.h"
+#include "web/timing.h"
 
 namespace qx {
 namespace {
@@ -83,14 +84,32 @@ class Worker {
 Worker g_portal, g_otherHost;
 std::atomic<HWND> g_taskWindow = nullptr;  // message-only, on the window thread; workers post to it
 
+// A task posted to the window thread, for the window `owner` stands for.
+struct Posted {
+  std::weak_ptr<char> owner;
+  Task task;
+};
+
 // Timers on the window thread: id → task.
 std::map<UINT_PTR, std::pair<std::weak_ptr<char>, Task>> g_timers;
 UINT_PTR g_nextTimer = 1;
 
+// Runs a task on the window thread; one long enough to be felt goes to the
+// timing log under its type's name, which names the code that posted it.
+void RunTimed(Task& task, const char* how) {
+  const ULONGLONG start = GetTickCount64();
+  task();
+  if (const ULONGLONG ms = GetTickCount64() - start; ms >= 40) {
+    TimingLine line(how);
+    line.Add(task.target_type().name(), static_cast<long long>(ms));
+    line.Report();
+  }
+}
+
 LRESULT CALLBACK TaskWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kRunTask) {
-    std::unique_ptr<Task> task(reinterpret_cast<Task*>(lp));
-    (*task)();
+    std::unique_ptr<Posted> posted(reinterpret_cast<Posted*>(lp));
+    if (!posted->owner.expired()) RunTimed(posted->task, "long_task");
     return 0;
   }
   if (msg == WM_TIMER) {
@@ -99,7 +118,7 @@ LRESULT CALLBACK TaskWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (it == g_timers.end()) return 0;
     auto [token, task] = std::move(it->second);
     g_timers.erase(it);
-    if (!token.expired()) task();
+    if (!token.expired()) RunTimed(task, "long_timer");
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
@@ -139,9 +158,7 @@ void QueueOnLane(Lane lane, std::function<void()> work) {
 }
 
 void PostToWindowThread(std::weak_ptr<char> owner, std::function<void()> task) {
-  auto* boxed = new Task([owner = std::move(owner), task = std::move(task)]() mutable {
-    if (!owner.expired()) task();
-  });
+  auto* boxed = new Posted{std::move(owner), std::move(task)};
   HWND target = g_taskWindow;
   if (!target || !PostMessageW(target, kRunTask, 0, reinterpret_cast<LPARAM>(boxed)))
     delete boxed;  // the program is ending

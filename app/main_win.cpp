@@ -110,6 +110,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       qx::TimingLine turn("long_turn");
       turn.Add("ms", static_cast<long long>(ms));
       turn.Add("message", msg.message);
+      wchar_t cls[64] = {};
+      if (msg.hwnd) GetClassNameW(msg.hwnd, cls, 64);
+      turn.Add("class", qx::Narrow(cls));
       turn.Add("wparam", static_cast<long long>(msg.wParam));
       turn.Add("of_main", msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == qx::MainWindowHandle());
       turn.Report();

@@ -150,10 +150,10 @@ void MainWindow::CreateControls() {
 
   // A virtual list: it asks for the texts of the lines it shows, so filling
   // it costs the same for 20 and 2,000 machines.
-  list = CreateChild(
-      hwnd, WC_LISTVIEWW, "",
-      LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_CLIPSIBLINGS,
-      0, 40, 1216, 456, IdMainList, WS_EX_CLIENTEDGE);
+  list = CreateChild(hwnd, WC_LISTVIEWW, "",
+                     LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP |
+                         WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                     0, 40, 1216, 456, IdMainList, WS_EX_CLIENTEDGE);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
                LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   for (int c = 0; c < kMachineColumnCount; ++c) {
@@ -274,9 +274,11 @@ void MainWindow::ApplyOrder() {
     HDITEMW item{};
     item.mask = HDI_FORMAT;
     if (!SendMessageW(header, HDM_GETITEMW, c, reinterpret_cast<LPARAM>(&item))) continue;
+    const int was = item.fmt;
     item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
     if (c == sortColumn) item.fmt |= sortDescending ? HDF_SORTDOWN : HDF_SORTUP;
-    SendMessageW(header, HDM_SETITEMW, c, reinterpret_cast<LPARAM>(&item));
+    // Setting an item redraws the whole header: only where the mark moves.
+    if (item.fmt != was) SendMessageW(header, HDM_SETITEMW, c, reinterpret_cast<LPARAM>(&item));
   }
   InvalidateRect(list, nullptr, TRUE);
 }

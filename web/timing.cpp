@@ -34,6 +34,13 @@ void TimingLine::Add(std::string_view name, long long value) {
   line_ += std::to_string(value);
 }
 
+void TimingLine::Add(std::string_view name, std::string_view value) {
+  line_ += ' ';
+  line_ += name;
+  line_ += '=';
+  line_ += value;
+}
+
 void TimingLine::Report() const {
   std::lock_guard lock(g_mutex);
   if (g_sink) g_sink(line_);

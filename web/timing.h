@@ -17,6 +17,7 @@ class TimingLine {
   void Lap(std::string_view step);  // the time since the last lap (or the start)
   void Total();                     // total_ms since the start
   void Add(std::string_view name, long long value);
+  void Add(std::string_view name, std::string_view value);
   void Report() const;  // hands the line to the sink
 
  private:
