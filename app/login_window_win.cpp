@@ -8,6 +8,7 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/flow_runner_win.h"
+#include "app/skins_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
 #include "app/windows.h"
@@ -74,6 +75,7 @@ void LoginWindow::CreateControls() {
 // disabled until the version check and the session probe (on workers) have
 // answered, so what the user types is never overwritten.
 void LoginWindow::OnCreate() {
+  AttachSkin(SkinChoice::Blue);
   CreateControls();
   EnableWindow(loginButton, FALSE);
   EnableWindow(oneClickButton, FALSE);

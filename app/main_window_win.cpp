@@ -17,6 +17,7 @@
 #include "app/menus_win.h"
 #include "app/picture_win.h"
 #include "app/portal_commands_win.h"
+#include "app/skins_win.h"
 #include "app/tray_win.h"
 #include "app/win_util.h"
 #include "app/windows.h"
@@ -218,6 +219,7 @@ void MainWindow::RunCreationSequence() {
 // The rest of the creation, once the window is on the screen.
 void MainWindow::FinishCreation() {
   CloseLoginWindow();
+  AttachSkin(SkinChoice::Blue);
   WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
   tray.Place(hwnd);
 }
@@ -540,6 +542,11 @@ void MainWindow::OnCommand(int id, int code) {
       return;
     case CmdAbout:
       OnAbout();
+      return;
+    case CmdSkinWhite:
+    case CmdSkinBlue:
+    case CmdSkinDefault:
+      RunSkinCommand(id);
       return;
     case CmdTrayOpen:
       Restore();

@@ -69,8 +69,9 @@ if seen "//user/cloud/menu/third"; then
   sleep 2
   import -window root "$shots/resolution.png"
   echo "Screenshot of the resolution window: $shots/resolution.png"
-  # 工单 → 故障申报 on a line right of the resolution window (five items up from
-  # the menu's end, then its submenu): the ticket window, once it has read the
+  xdotool key alt+F4 sleep 1
+  # 工单 → 故障申报 on a line (five items up from the menu's end, then its
+  # submenu): the ticket window, once it has read the
   # ticket form.
   xdotool mousemove 700 400 click 1 sleep 0.5 click 3 sleep 1
   xdotool key --delay 200 Up Up Up Up Up Right Return
@@ -79,6 +80,26 @@ if seen "//user/cloud/menu/third"; then
     import -window root "$shots/ticket.png"
     echo "Screenshot of the ticket window: $shots/ticket.png"
   fi
+  xdotool key alt+F4 sleep 1
+  # 皮肤 → 白, then 皮肤 → 默认 (with its glass shadow), then 蓝 again: Up six
+  # times from the bottom of the context menu reaches 皮肤.
+  skin() {
+    xdotool mousemove 700 400 click 3 sleep 1.5
+    xdotool key --delay 200 Up Up Up Up Up Up Right
+    sleep 0.5
+    for ((i = 0; i < $1; i++)); do xdotool key Down sleep 0.2; done
+    xdotool key Return
+  }
+  skin 0
+  sleep 2
+  import -window root "$shots/main-white.png"
+  echo "Screenshot of the main window in the white skin: $shots/main-white.png"
+  skin 2
+  sleep 3
+  import -window root "$shots/main-default.png"
+  echo "Screenshot of the main window in the default skin with its shadow: $shots/main-default.png"
+  skin 1
+  sleep 2
   # The main window maximised (a double-click on its caption), sorted by
   # 到期时间 (a click on that column's title): the lines close to their expiry
   # time stand out in colour.

@@ -59,6 +59,7 @@ using UniqueBitmap = Unique<GdiObjectTraits<HBITMAP>>;
 using UniqueFont = Unique<GdiObjectTraits<HFONT>>;
 using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using UniqueRegion = Unique<GdiObjectTraits<HRGN>>;
+using UniquePen = Unique<GdiObjectTraits<HPEN>>;
 
 struct MenuTraits {
   using Handle = HMENU;

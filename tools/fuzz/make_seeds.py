@@ -161,6 +161,8 @@ def seeds():
                              demo.manage_page(account, BASE, "2")),
             "ticket": joined("业务标识：a&b=c", demo.ticket_form(account)),
         },
+        "skin_file": {name: b"\x00" + open(os.path.join(ROOT, "resources", "skins", name + ".skin"),
+                                             "rb").read() for name in ("blue", "white", "default")},
         "ssh_command": {
             "plain": joined("C:\\Users\\王 五\\AppData\\Local\\qarvex\\ssh\\pw 1.txt", "10.0.0.7:22"),
             "many": joined("", "h:1:2:2222"),
