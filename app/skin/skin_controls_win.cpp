@@ -54,7 +54,7 @@ bool ControlColour(UINT msg, HWND parent, WPARAM wp, LPARAM lp, LRESULT& result)
   }
   SetTextColor(dc, t.Colour(text));
   SetBkColor(dc, t.Colour(back));
-  result = DefSubclassProc(parent, msg, wp, lp);
+  result = CallBelow(parent, msg, wp, lp);
   const COLORREF tc = GetTextColor(dc);
   if (tc == GetSysColor(COLOR_WINDOWTEXT) || tc == GetSysColor(COLOR_BTNTEXT))
     SetTextColor(dc, t.Colour(text));
@@ -151,7 +151,7 @@ bool ListCustomDraw(HWND parent, WPARAM wp, LPARAM lp, LRESULT& result) {
     cd.clrTextBk =
         t.Colour(cd.nmcd.dwItemSpec % 2 ? SkinColour::ListAltBack : SkinColour::ListBack);
   }
-  result = DefSubclassProc(parent, WM_NOTIFY, wp, lp);
+  result = CallBelow(parent, WM_NOTIFY, wp, lp);
   if (result & CDRF_SKIPDEFAULT) return true;
   if (stage == CDDS_PREPAINT) {
     result |= CDRF_NOTIFYITEMDRAW;
@@ -309,7 +309,7 @@ std::array<int, 8> ScrollState(HWND hwnd) {
 // when they cannot be read.
 void PaintNonClient(HWND hwnd, WPARAM wp, LPARAM lp) {
   if (!PaintScrollBars(hwnd)) {
-    DefSubclassProc(hwnd, WM_NCPAINT, wp, lp);
+    CallBelow(hwnd, WM_NCPAINT, wp, lp);
     PaintScrollBars(hwnd);
   }
 }
@@ -551,13 +551,13 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_ENABLE:
-          result = DefSubclassProc(hwnd, msg, wp, lp);
+          result = CallBelow(hwnd, msg, wp, lp);
           RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
           return true;
         case EM_SETCUEBANNER:
           st.cue = lp ? reinterpret_cast<const wchar_t*>(lp) : L"";
           st.cueWhenFocused = wp != 0;
-          result = DefSubclassProc(hwnd, msg, wp, lp);
+          result = CallBelow(hwnd, msg, wp, lp);
           InvalidateRect(hwnd, nullptr, TRUE);
           return true;
         case WM_PAINT:
@@ -597,7 +597,7 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
   const bool draws = DrawsScrollBars(msg);
   if (!HasScrollBars(hwnd) || (!draws && !MayMoveScrollBars(msg))) return false;
   const std::array<int, 8> before = draws ? std::array<int, 8>{} : ScrollState(hwnd);
-  result = DefSubclassProc(hwnd, msg, wp, lp);
+  result = CallBelow(hwnd, msg, wp, lp);
   if (IsWindow(hwnd) && (draws || ScrollState(hwnd) != before)) PaintScrollBars(hwnd);
   return true;
 }

@@ -21,7 +21,6 @@ namespace qx {
 namespace skin {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x51534B4E;  // one subclass of ours per window
 constexpr wchar_t kShadowClass[] = L"QarvexSkinShadow";
 
 struct Engine {
@@ -71,7 +70,7 @@ std::optional<Kind> Classify(HWND hwnd, DWORD style, DWORD exStyle, HWND parent,
   return std::nullopt;
 }
 
-LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref);
+LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 WindowState* Skin(HWND hwnd, Kind kind) {
   Engine& e = TheEngine();
@@ -81,9 +80,19 @@ WindowState* Skin(HWND hwnd, Kind kind) {
   st->kind = kind;
   st->dialog = ClassOf(hwnd) == L"#32770";
   st->active = GetActiveWindow() == hwnd;
-  if (!SetWindowSubclass(hwnd, SkinProc, kSubclassId, reinterpret_cast<DWORD_PTR>(st.get())))
+  // The skin's procedure goes in front of the window's own. (Not through the
+  // common controls' subclassing: under Wine that looks the window's property
+  // up in the server on every message, and a list asking for 300 cell texts
+  // then takes tens of milliseconds.)
+  WindowState* state = e.windows[hwnd] = st.release();
+  state->below = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWindowProc)));
+  if (!state->below) {
+    e.windows.erase(hwnd);
+    delete state;
     return nullptr;
-  return e.windows[hwnd] = st.release();
+  }
+  return state;
 }
 
 void Apply(WindowState& st, bool keepClientSize) {
@@ -150,30 +159,35 @@ std::vector<HWND> SkinThreadWindows(DWORD thread) {
   return skinned;
 }
 
-LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-  auto* st = reinterpret_cast<WindowState*>(ref);
+LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Engine& e = TheEngine();
+  const auto it = e.windows.find(hwnd);
+  if (it == e.windows.end()) return DefWindowProcW(hwnd, msg, wp, lp);  // not ours (cannot be)
+  WindowState* st = it->second;
   if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, SkinProc, kSubclassId);
-    TheEngine().windows.erase(hwnd);
+    const WNDPROC below = st->below;
+    if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SkinWindowProc))
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(below));
     RemovePropW(hwnd, SkinEngine::kSkinProperty);
-    const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+    const LRESULT r = CallWindowProcW(below, hwnd, msg, wp, lp);
+    e.windows.erase(hwnd);
     delete st;
     return r;
   }
-  if (!CurrentTheme()) return DefSubclassProc(hwnd, msg, wp, lp);
+  if (!CurrentTheme()) return CallBelow(hwnd, msg, wp, lp);
   if (msg == WM_CREATE) {
     if (st->askedClient.cx >= 0) {  // before the window's own WM_CREATE sees its size
       const SIZE outer = FrameSizeFor(std::exchange(st->askedClient, SIZE{-1, -1}));
       SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
-    const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+    const LRESULT r = CallBelow(hwnd, msg, wp, lp);
     if (r != -1) Apply(*st, false);
     return r;
   }
   LRESULT r = 0;
   if (msg == WM_INITMENUPOPUP) {
-    r = DefSubclassProc(hwnd, msg, wp, lp);
+    r = CallBelow(hwnd, msg, wp, lp);
     MenuOwnerAfter(msg, wp, lp);
     return r;
   }
@@ -190,7 +204,7 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
       if (ControlMessage(*st, msg, wp, lp, r)) return r;
       break;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return CallBelow(hwnd, msg, wp, lp);
 }
 
 // Every skinned window, in a list that stays valid while windows come and go.
@@ -222,6 +236,12 @@ std::wstring FromUtf8(const std::string& s) {
 
 }  // namespace
 
+LRESULT CallBelow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  const WindowState* st = StateOf(hwnd);
+  return st && st->below ? CallWindowProcW(st->below, hwnd, msg, wp, lp)
+                         : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
 Theme::Theme(const SkinFile& file) : file_(file) {
   for (int i = 0; i < kSkinColourCount; ++i)
     brushes_[static_cast<size_t>(i)].reset(CreateSolidBrush(Colour(static_cast<SkinColour>(i))));
@@ -237,9 +257,9 @@ const Theme* CurrentTheme() { return TheEngine().theme; }
 
 LRESULT CallHidden(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
-  if (!(style & WS_VISIBLE)) return DefSubclassProc(hwnd, msg, wp, lp);
+  if (!(style & WS_VISIBLE)) return CallBelow(hwnd, msg, wp, lp);
   SetWindowLongPtrW(hwnd, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_VISIBLE));
-  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  const LRESULT r = CallBelow(hwnd, msg, wp, lp);
   if (IsWindow(hwnd))
     SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_VISIBLE);
   return r;

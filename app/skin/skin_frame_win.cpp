@@ -311,7 +311,7 @@ bool FrameMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
     case WM_NCACTIVATE:
       st.active = wp != 0;
       // -1: the default keeps its bookkeeping but paints no caption of its own.
-      result = DefSubclassProc(hwnd, msg, wp, iconic ? lp : -1);
+      result = CallBelow(hwnd, msg, wp, iconic ? lp : -1);
       if (!iconic) PaintFrame(st);
       return true;
     case WM_SETTEXT:
@@ -389,7 +389,7 @@ bool FrameMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
       return true;
     }
     case WM_WINDOWPOSCHANGED: {
-      result = DefSubclassProc(hwnd, msg, wp, lp);
+      result = CallBelow(hwnd, msg, wp, lp);
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
       if (!(pos->flags & SWP_NOSIZE)) UpdateRegion(st, t);
       SyncShadow(st, !(pos->flags & SWP_NOSIZE) || !(pos->flags & SWP_NOMOVE));
@@ -397,13 +397,13 @@ bool FrameMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
     }
     case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
-      result = DefSubclassProc(hwnd, msg, wp, lp);
+      result = CallBelow(hwnd, msg, wp, lp);
       ShadowMoving(st, msg == WM_ENTERSIZEMOVE);
       SyncShadow(st, msg == WM_EXITSIZEMOVE);
       return true;
     case WM_SHOWWINDOW:
     case WM_SIZE:
-      result = DefSubclassProc(hwnd, msg, wp, lp);
+      result = CallBelow(hwnd, msg, wp, lp);
       SyncShadow(st, false);
       return true;
     case WM_DESTROY:

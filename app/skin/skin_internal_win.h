@@ -40,6 +40,7 @@ class Shadow;
 
 struct WindowState {
   HWND hwnd = nullptr;
+  WNDPROC below = nullptr;  // the window procedure the skin's replaced
   Kind kind = Kind::Container;
   bool dialog = false;  // of the dialog class (message boxes)
   // Frames: caption button under the mouse and pressed (HT codes), tracking
@@ -62,6 +63,9 @@ struct WindowState {
 
 // The theme attached now, or null.
 const Theme* CurrentTheme();
+
+// Calls the window procedure below the skin's.
+LRESULT CallBelow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // Calls the window procedure below the skin's with WS_VISIBLE cleared, so
 // that default code painting straight onto the window paints nothing.

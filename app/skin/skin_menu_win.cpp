@@ -209,7 +209,7 @@ void MenuOwnerAfter(UINT msg, WPARAM wp, LPARAM lp) {
 
 bool MenuWindowMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   if (msg != WM_PAINT && msg != WM_NCPAINT && msg != WM_PRINTCLIENT) return false;
-  result = DefSubclassProc(st.hwnd, msg, wp, lp);
+  result = CallBelow(st.hwnd, msg, wp, lp);
   if (msg != WM_PRINTCLIENT) PaintMenuEdge(st.hwnd);
   return true;
 }
