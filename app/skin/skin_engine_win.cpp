@@ -243,14 +243,18 @@ LRESULT CallBelow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 Theme::Theme(const SkinFile& file) : file_(file) {
+  if (HDC screen = GetDC(nullptr)) {
+    dpi_ = std::max(GetDeviceCaps(screen, LOGPIXELSY), 96);
+    ReleaseDC(nullptr, screen);
+  }
   for (int i = 0; i < kSkinColourCount; ++i)
     brushes_[static_cast<size_t>(i)].reset(CreateSolidBrush(Colour(static_cast<SkinColour>(i))));
   std::wstring face = FromUtf8(file.fontFace);
   if (face.size() >= LF_FACESIZE) face.resize(LF_FACESIZE - 1);
   caption_.reset(
       MakeFont(face, Metric(SkinMetric::CaptionFontSize), Metric(SkinMetric::CaptionFontWeight)));
-  menu_.reset(MakeFont(face, 12, FW_NORMAL));
-  menuBold_.reset(MakeFont(face, 12, FW_BOLD));
+  menu_.reset(MakeFont(face, MulDiv(12, dpi_, 96), FW_NORMAL));
+  menuBold_.reset(MakeFont(face, MulDiv(12, dpi_, 96), FW_BOLD));
 }
 
 const Theme* CurrentTheme() { return TheEngine().theme; }

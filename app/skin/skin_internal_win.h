@@ -23,13 +23,19 @@ class Theme {
     return RGB(v.r, v.g, v.b);
   }
   HBRUSH Brush(SkinColour c) const { return brushes_[static_cast<size_t>(c)].get(); }
-  int Metric(SkinMetric m) const { return file_.metric(m); }
+  // Sizes are the skin's at 96 DPI, scaled to the screen's (the program is
+  // DPI aware, so nothing else scales them).
+  int Metric(SkinMetric m) const {
+    const int v = file_.metric(m);
+    return m == SkinMetric::CaptionFontWeight ? v : MulDiv(v, dpi_, 96);
+  }
   HFONT CaptionFont() const { return caption_.get(); }
   HFONT MenuFont(bool bold = false) const { return bold ? menuBold_.get() : menu_.get(); }
   uint32_t Checksum() const { return file_.checksum; }
 
  private:
   SkinFile file_;
+  int dpi_ = 96;
   std::array<UniqueBrush, kSkinColourCount> brushes_;
   UniqueFont caption_, menu_, menuBold_;
 };
