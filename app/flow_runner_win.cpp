@@ -99,7 +99,7 @@ UINT_PTR g_nextTimer = 1;
 void RunTimed(Task& task, const char* how) {
   const ULONGLONG start = GetTickCount64();
   task();
-  if (const ULONGLONG ms = GetTickCount64() - start; ms >= 40) {
+  if (const ULONGLONG ms = GetTickCount64() - start; ms >= kLongTurnMs) {
     TimingLine line(how);
     line.Add(task.target_type().name(), static_cast<long long>(ms));
     line.Report();

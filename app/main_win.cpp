@@ -31,8 +31,6 @@ void StartTimingLog() {
   });
 }
 
-constexpr ULONGLONG kLongTurnMs = 40;
-
 // What the first window's turns would otherwise load on the way (the UI
 // font's Chinese and Latin glyphs, the icons, the edit and button classes)
 // is loaded before any window exists, so that the login window answers from
@@ -106,7 +104,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const ULONGLONG start = GetTickCount64();
     Dispatch(msg);
     // A turn long enough to be felt goes to the timing log.
-    if (const ULONGLONG ms = GetTickCount64() - start; ms >= kLongTurnMs) {
+    if (const ULONGLONG ms = GetTickCount64() - start; ms >= qx::kLongTurnMs) {
       qx::TimingLine turn("long_turn");
       turn.Add("ms", static_cast<long long>(ms));
       turn.Add("message", msg.message);

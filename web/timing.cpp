@@ -27,12 +27,7 @@ void TimingLine::Lap(std::string_view step) {
 
 void TimingLine::Total() { AddMs(line_, "total_ms", Clock::now() - start_); }
 
-void TimingLine::Add(std::string_view name, long long value) {
-  line_ += ' ';
-  line_ += name;
-  line_ += '=';
-  line_ += std::to_string(value);
-}
+void TimingLine::Add(std::string_view name, long long value) { Add(name, std::to_string(value)); }
 
 void TimingLine::Add(std::string_view name, std::string_view value) {
   line_ += ' ';

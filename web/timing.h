@@ -10,6 +10,10 @@
 
 namespace qx {
 
+// A window-thread turn (or a task in it) this long is felt; the timing log
+// reports such turns.
+constexpr unsigned long long kLongTurnMs = 40;
+
 // Collects "name=ms" fields for one line: Lap() ends a step and starts the next.
 class TimingLine {
  public:

@@ -84,15 +84,14 @@ WindowState* Skin(HWND hwnd, Kind kind) {
   // common controls' subclassing: under Wine that looks the window's property
   // up in the server on every message, and a list asking for 300 cell texts
   // then takes tens of milliseconds.)
-  WindowState* state = e.windows[hwnd] = st.release();
-  state->below = reinterpret_cast<WNDPROC>(
+  e.windows[hwnd] = st.get();
+  st->below = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWindowProc)));
-  if (!state->below) {
+  if (!st->below) {
     e.windows.erase(hwnd);
-    delete state;
     return nullptr;
   }
-  return state;
+  return st.release();
 }
 
 void Apply(WindowState& st, bool keepClientSize) {
@@ -243,18 +242,14 @@ LRESULT CallBelow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 Theme::Theme(const SkinFile& file) : file_(file) {
-  if (HDC screen = GetDC(nullptr)) {
-    dpi_ = std::max(GetDeviceCaps(screen, LOGPIXELSY), 96);
-    ReleaseDC(nullptr, screen);
-  }
   for (int i = 0; i < kSkinColourCount; ++i)
     brushes_[static_cast<size_t>(i)].reset(CreateSolidBrush(Colour(static_cast<SkinColour>(i))));
   std::wstring face = FromUtf8(file.fontFace);
   if (face.size() >= LF_FACESIZE) face.resize(LF_FACESIZE - 1);
   caption_.reset(
       MakeFont(face, Metric(SkinMetric::CaptionFontSize), Metric(SkinMetric::CaptionFontWeight)));
-  menu_.reset(MakeFont(face, MulDiv(12, dpi_, 96), FW_NORMAL));
-  menuBold_.reset(MakeFont(face, MulDiv(12, dpi_, 96), FW_BOLD));
+  menu_.reset(MakeFont(face, Scale(12), FW_NORMAL));
+  menuBold_.reset(MakeFont(face, Scale(12), FW_BOLD));
 }
 
 const Theme* CurrentTheme() { return TheEngine().theme; }

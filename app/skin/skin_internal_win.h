@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/skin/skin_file.h"
+#include "app/win_util.h"
 #include "web/handles_win.h"
 
 namespace qx::skin {
@@ -23,11 +24,10 @@ class Theme {
     return RGB(v.r, v.g, v.b);
   }
   HBRUSH Brush(SkinColour c) const { return brushes_[static_cast<size_t>(c)].get(); }
-  // Sizes are the skin's at 96 DPI, scaled to the screen's (the program is
-  // DPI aware, so nothing else scales them).
+  // Sizes are the skin's at 96 DPI, scaled as the layout is.
   int Metric(SkinMetric m) const {
     const int v = file_.metric(m);
-    return m == SkinMetric::CaptionFontWeight ? v : MulDiv(v, dpi_, 96);
+    return m == SkinMetric::CaptionFontWeight ? v : Scale(v);
   }
   HFONT CaptionFont() const { return caption_.get(); }
   HFONT MenuFont(bool bold = false) const { return bold ? menuBold_.get() : menu_.get(); }
@@ -35,7 +35,6 @@ class Theme {
 
  private:
   SkinFile file_;
-  int dpi_ = 96;
   std::array<UniqueBrush, kSkinColourCount> brushes_;
   UniqueFont caption_, menu_, menuBold_;
 };
