@@ -4,18 +4,18 @@
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
 
-#include "app/atomic_file_win.h"
 #include "app/commands.h"
-#include "app/config.h"
-#include "app/flow_runner_win.h"
 #include "app/skins_win.h"
+#include "app/top_windows.h"
 #include "app/tray_win.h"
-#include "app/win_util.h"
-#include "app/windows.h"
+#include "app/window_util_win.h"
+#include "base/atomic_file_win.h"
+#include "base/codepage.h"
+#include "base/config.h"
+#include "base/flow_runner_win.h"
 #include "portal/credentials.h"
 #include "portal/login_flow_win.h"
 #include "portal/version_check_flow_win.h"
-#include "web/codepage.h"
 
 namespace qx {
 namespace {
@@ -111,7 +111,7 @@ void LoginWindow::OnVersionChecked(const NoticeInfo& notice) {
 
 void LoginWindow::FillCredentials() {
   Bytes file;
-  ReadWholeFile(Text(kDataDir) + "config.ini", file, 64 * 1024);
+  ReadWholeFile(DataFile("config.ini"), file, 64 * 1024);
   Credentials c = ParseCredentialsFile(file);
   SetWindowTextGbk(user, c.user);
   SetWindowTextGbk(password, c.password);
@@ -133,7 +133,7 @@ void LoginWindow::OnLogin() {
   loggingIn = true;
   // config.ini keeps the GBK text; the portal gets the boxes' own text in
   // UTF-8. The new credentials replace the old ones in one step.
-  WriteWholeFile(Text(kDataDir) + "config.ini",
+  WriteWholeFile(DataFile("config.ini"),
                  CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
   const Text name = WindowTextUtf8(user), pass = WindowTextUtf8(password);
 

@@ -7,16 +7,17 @@
 #include <utility>
 
 #include "app/commands.h"
-#include "app/config.h"
-#include "app/flow_runner_win.h"
 #include "app/menus_win.h"
-#include "app/win_util.h"
-#include "app/windows.h"
+#include "app/top_windows.h"
+#include "app/window_util_win.h"
+#include "base/config.h"
+#include "base/flow_runner_win.h"
 #include "portal/machine_list.h"
 #include "portal/machine_ops_flow_win.h"
 #include "remote/clipboard_win.h"
 #include "remote/machine_details.h"
 #include "remote/rdp_win.h"
+#include "remote/ssh_launch_win.h"
 
 namespace qx {
 namespace {
@@ -118,6 +119,15 @@ void SaveShortcutForSelected() {
         "系统提示：");
 }
 
+// Linux远程: the selected line's address and system password to PuTTY.
+void RunLinuxRemote() {
+  const std::optional<Text> address = SelectedRowColumn(ColRemoteAddress);
+  if (!address) return;  // no line selected
+  const Text password = SelectedRowColumn(ColSystemPassword).value_or(Text());
+  if (LaunchSsh(*address, password) == SshLaunchResult::InvalidAddress)
+    MessageBoxGbk("远程地址无效", "系统提示：");
+}
+
 }  // namespace
 
 void ConnectSelectedMachine() {
@@ -128,6 +138,9 @@ bool RunMachineCommand(int commandId) {
   switch (commandId) {
     case CmdConnect:
       ConnectSelectedMachine();
+      return true;
+    case CmdLinuxRemote:
+      RunLinuxRemote();
       return true;
     case CmdSync:
       RunSync();

@@ -1,5 +1,5 @@
 // The commands of the machine list's context menu that act on the selected
-// machine: 连接, 同步, the copies, 开机/关机/重启, 生成快捷远程, and 远程分辨率.
+// machine: 连接, Linux远程, 同步, the copies, 开机/关机/重启, 生成快捷远程, and 远程分辨率.
 #pragma once
 
 namespace qx {

@@ -5,20 +5,18 @@
 
 #include <string>
 
-#include "app/flow_runner_win.h"
-#include "app/win_util.h"
-#include "app/windows.h"
-#include "web/handles_win.h"
-#include "web/timing.h"
+#include "app/top_windows.h"
+#include "app/window_util_win.h"
+#include "base/flow_runner_win.h"
+#include "base/handles_win.h"
+#include "base/timing.h"
 
 namespace {
 
 // QARVEX_TIMING_LOG names a file that gets one line per flow step timing.
 void StartTimingLog() {
-  const DWORD n = GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", nullptr, 0);
-  if (n <= 1) return;
-  std::wstring path(n, L'\0');
-  path.resize(GetEnvironmentVariableW(L"QARVEX_TIMING_LOG", path.data(), n));
+  const std::wstring path = qx::EnvironmentValue(L"QARVEX_TIMING_LOG");
+  if (path.empty()) return;
   qx::SetTimingSink([path](std::string_view line) {
     qx::UniqueHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

@@ -11,24 +11,24 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "app/config.h"
-#include "app/flow_runner_win.h"
 #include "app/machine_commands_win.h"
 #include "app/menus_win.h"
 #include "app/picture_win.h"
 #include "app/portal_commands_win.h"
 #include "app/skins_win.h"
+#include "app/top_windows.h"
 #include "app/tray_win.h"
-#include "app/win_util.h"
-#include "app/windows.h"
+#include "app/window_util_win.h"
+#include "base/config.h"
+#include "base/flow_runner_win.h"
+#include "base/handles_win.h"
+#include "base/timing.h"
 #include "portal/machine_list_flow_win.h"
 #include "portal/machine_order.h"
 #include "portal/version_check.h"
 #include "portal/version_check_flow_win.h"
 #include "remote/putty_image_win.h"
 #include "remote/ssh_launch_win.h"
-#include "web/handles_win.h"
-#include "web/timing.h"
 #include "web/url.h"
 
 namespace qx {
@@ -220,7 +220,7 @@ void MainWindow::RunCreationSequence() {
 void MainWindow::FinishCreation() {
   CloseLoginWindow();
   AttachSkin(SkinChoice::Blue);
-  WriteWholeFile(Text(kDataDir) + "qp.ini", "全屏：1真");  // windowed is the default again
+  WriteWholeFile(DataFile("qp.ini"), "全屏：1真");  // windowed is the default again
   tray.Place(hwnd);
 }
 
@@ -527,9 +527,6 @@ void MainWindow::OnCommand(int id, int code) {
       return;
     case IdMainContactPicture:
       if (code == STN_CLICKED) ShellOpen(ContactUrl());
-      return;
-    case CmdLinuxRemote:
-      RunLinuxRemote();
       return;
     case CmdRefresh:
       RefreshMachineList();

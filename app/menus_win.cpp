@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "app/win_util.h"
+#include "app/window_util_win.h"
 
 namespace qx {
 namespace {

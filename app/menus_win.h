@@ -8,8 +8,8 @@
 #include <optional>
 #include <span>
 
-#include "web/handles_win.h"
-#include "web/text.h"
+#include "base/handles_win.h"
+#include "base/text.h"
 
 namespace qx {
 

@@ -5,7 +5,7 @@
 // GDI+ (flat API) decodes the PNG.
 #include <gdiplus.h>
 
-#include "app/win_util.h"  // Scale
+#include "app/window_util_win.h"  // Scale
 
 namespace qx {
 

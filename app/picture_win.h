@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "web/handles_win.h"
+#include "base/handles_win.h"
 
 namespace qx {
 

@@ -6,11 +6,11 @@
 #include <optional>
 
 #include "app/commands.h"
-#include "app/config.h"
-#include "app/flow_runner_win.h"
 #include "app/menus_win.h"
-#include "app/win_util.h"
-#include "app/windows.h"
+#include "app/top_windows.h"
+#include "app/window_util_win.h"
+#include "base/config.h"
+#include "base/flow_runner_win.h"
 #include "portal/control_panel.h"
 #include "portal/control_panel_flow_win.h"
 #include "portal/machine_list.h"

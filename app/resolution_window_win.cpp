@@ -1,8 +1,8 @@
 // ResolutionWindow (分辨率设置): the Remote Desktop resolution and full screen.
 // Modeless, at most one open.
 #include "app/commands.h"
-#include "app/win_util.h"  // windows.h first
-#include "app/windows.h"
+#include "app/top_windows.h"
+#include "app/window_util_win.h"  // windows.h first
 #include "remote/display_settings_win.h"
 
 namespace qx {

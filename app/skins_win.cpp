@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "app/commands.h"
-#include "app/skin/skin_engine_win.h"
-#include "app/win_util.h"
-#include "web/timing.h"
+#include "app/window_util_win.h"
+#include "base/timing.h"
+#include "skin/skin_engine_win.h"
 
 namespace qx {
 namespace {
@@ -29,9 +29,8 @@ std::string_view ResourceBytes(int id) {
 std::string_view SkinBytes(SkinChoice choice) {
   if (choice == SkinChoice::Blue) {
     static const Bytes* replacement = [] {
-      wchar_t path[MAX_PATH] = {};
-      const DWORD n = GetEnvironmentVariableW(L"QARVEX_SKIN_FILE", path, MAX_PATH);
-      if (n == 0 || n >= MAX_PATH) return static_cast<Bytes*>(nullptr);
+      const std::wstring path = EnvironmentValue(L"QARVEX_SKIN_FILE");
+      if (path.empty()) return static_cast<Bytes*>(nullptr);
       auto* bytes = new Bytes;
       ReadWholeFile(Narrow(path), *bytes, 1 << 20);
       return bytes;

@@ -4,11 +4,11 @@
 #include <windows.h>
 
 #include "app/commands.h"
-#include "app/config.h"
-#include "app/flow_runner_win.h"
 #include "app/picture_win.h"
-#include "app/win_util.h"
-#include "app/windows.h"
+#include "app/top_windows.h"
+#include "app/window_util_win.h"
+#include "base/config.h"
+#include "base/flow_runner_win.h"
 #include "portal/ticket.h"
 #include "portal/ticket_flow_win.h"
 

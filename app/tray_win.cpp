@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "app/commands.h"
-#include "app/win_util.h"
+#include "app/window_util_win.h"
 
 namespace qx {
 namespace {

@@ -6,7 +6,8 @@
 
 #include <string_view>
 
-#include "web/text.h"
+#include "base/config.h"
+#include "base/text.h"
 
 namespace qx {
 
@@ -24,10 +25,10 @@ Text ControlPanelFragment(std::string_view page);
 Text RewriteControlPanelFragment(std::string_view fragment);
 
 // The local page file: the fragment's GBK bytes, nothing added.
-inline constexpr const char* kControlPanelPagePath = "C:\\qarvex\\vpsadm.html";
+inline constexpr const char* kControlPanelPagePath = QARVEX_DATA_DIR "vpsadm.html";
 // Where the page a submission ends on is saved when it was not reached by a
 // redirect, beside the local page.
-inline constexpr const char* kControlPanelResultPath = "C:\\qarvex\\vpsadm_result.html";
+inline constexpr const char* kControlPanelResultPath = QARVEX_DATA_DIR "vpsadm_result.html";
 
 // The box shown while the page is pressed.
 inline constexpr const char* kControlPanelWaitText = "正在登录控制面板请稍后";

@@ -1,8 +1,8 @@
 #include "portal/control_panel_flow_win.h"
 
-#include "app/win_util.h"
+#include "base/codepage.h"
+#include "base/os_win.h"
 #include "portal/control_panel.h"
-#include "web/codepage.h"
 #include "web/fetch_page.h"
 
 namespace qx {

@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-#include "app/flow_runner_win.h"
+#include "base/flow_runner_win.h"
+#include "base/text.h"
 #include "web/form_engine.h"
-#include "web/text.h"
 
 namespace qx {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 #include "web/url.h"
 
 namespace qx {

@@ -1,5 +1,5 @@
 // The login requests, each through WinINet's shared cookie store. They block:
-// run them on a worker (app/flow_runner_win.h), never on the window thread.
+// run them on a worker (base/flow_runner_win.h), never on the window thread.
 #pragma once
 
 #include <string_view>

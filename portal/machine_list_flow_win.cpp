@@ -1,8 +1,8 @@
 #include "portal/machine_list_flow_win.h"
 
-#include "web/codepage.h"
+#include "base/codepage.h"
+#include "base/timing.h"
 #include "web/fetch_page.h"
-#include "web/timing.h"
 
 namespace qx {
 namespace {

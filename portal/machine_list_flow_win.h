@@ -1,6 +1,6 @@
 // The member summary and list page requests (GET through FetchPage, the
 // session from WinINet's cookie store). They block: run them on a worker
-// (app/flow_runner_win.h), never on the window thread.
+// (base/flow_runner_win.h), never on the window thread.
 #pragma once
 
 #include <string_view>

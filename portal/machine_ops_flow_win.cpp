@@ -1,6 +1,6 @@
 #include "portal/machine_ops_flow_win.h"
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 #include "web/fetch_page.h"
 
 namespace qx {

@@ -1,6 +1,6 @@
 #include "portal/ticket_flow_win.h"
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 #include "web/fetch_page.h"
 
 namespace qx {

@@ -1,5 +1,5 @@
 // The notice page requests. They block: run them on a worker
-// (app/flow_runner_win.h), never on the window thread.
+// (base/flow_runner_win.h), never on the window thread.
 #pragma once
 
 #include <string_view>

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "web/handles_win.h"
-#include "web/wide_win.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 
 namespace qx {
 namespace {

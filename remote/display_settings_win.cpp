@@ -1,12 +1,10 @@
 #include "remote/display_settings_win.h"
 
-#include "app/config.h"
-#include "app/win_util.h"
+#include "base/config.h"
+#include "base/os_win.h"
 
 namespace qx {
 namespace {
-
-Text DataFile(const char* name) { return Text(kDataDir) + name; }
 
 Text ReadText(const char* name) {
   Bytes bytes;

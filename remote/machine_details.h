@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "web/text.h"
+#include "base/text.h"
 
 namespace qx {
 

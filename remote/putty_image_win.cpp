@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/atomic_file_win.h"
-#include "web/handles_win.h"
-#include "web/wide_win.h"
+#include "base/atomic_file_win.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 
 namespace qx {
 namespace {

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "base/config.h"
+
 namespace qx {
 
 // Resource ids (RCDATA) in resources/qarvex.rc.
@@ -11,7 +13,7 @@ constexpr int kPuttyImageResource = 20;
 constexpr int kPuttyLicenceResource = 21;
 
 // Where the image is written and started from (GBK).
-inline constexpr const char* kPuttyPath = "C:\\qarvex\\putty.exe";
+inline constexpr const char* kPuttyPath = QARVEX_DATA_DIR "putty.exe";
 
 // The embedded image; empty when the resource is missing.
 std::string_view PuttyImage();

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/text.h"
 #include "remote/display_settings.h"
-#include "web/text.h"
 
 namespace qx {
 

@@ -9,33 +9,19 @@
 #include <optional>
 #include <string>
 
-#include "app/atomic_file_win.h"
-#include "app/flow_runner_win.h"
+#include "base/atomic_file_win.h"
+#include "base/codepage.h"
+#include "base/flow_runner_win.h"
+#include "base/handles_win.h"
+#include "base/os_win.h"
+#include "base/wide_win.h"
 #include "remote/display_settings_win.h"
 #include "remote/rdp.h"
-#include "web/codepage.h"
-#include "web/handles_win.h"
-#include "web/wide_win.h"
 
 namespace qx {
 namespace {
 
 constexpr unsigned kDeleteAfterMs = 5000;
-
-// The folder holding the executable, with its final backslash.
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L"";
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
 
 std::wstring RdpPath(std::string_view businessId) {
   return ProgramFolder() + Wide(RdpFileName(businessId));

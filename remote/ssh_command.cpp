@@ -1,6 +1,6 @@
 #include "remote/ssh_command.h"
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 namespace qx {
 

@@ -8,11 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "app/config.h"
+#include "base/config.h"
+#include "base/handles_win.h"
+#include "base/os_win.h"
+#include "base/wide_win.h"
 #include "remote/putty_image_win.h"
 #include "remote/ssh_command.h"
-#include "web/handles_win.h"
-#include "web/wide_win.h"
 
 namespace qx {
 namespace {
@@ -20,37 +21,6 @@ namespace {
 constexpr DWORD kIdleWaitMs = 10000;       // the password file lives at most this long
 constexpr ULONGLONG kStaleFileMs = 60000;  // leftovers older than this are swept
 constexpr wchar_t kPasswordFilePattern[] = L"pw-*.txt";
-
-std::wstring EnvironmentValue(const wchar_t* name) {
-  std::wstring value(64, L'\0');
-  for (;;) {
-    const DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
-    if (n == 0) return {};
-    if (n < value.size()) {
-      value.resize(n);
-      return value;
-    }
-    value.resize(n);
-  }
-}
-
-// The folder of the running program, without a final backslash.
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return {};
-  path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);  // "C:\" keeps its backslash
-  return path;
-}
 
 // A security descriptor whose DACL grants the current user alone full access
 // and takes nothing from the folders above.

@@ -16,9 +16,4 @@ enum class SshLaunchResult { Started, InvalidAddress, NotStarted };
 // Never blocks for PuTTY: a small thread waits for it.
 SshLaunchResult LaunchSsh(std::string_view address, std::string_view password);
 
-// The "Linux远程" menu command: the selected line's address and system
-// password; nothing without a selected line, a "远程地址无效" box for an
-// address that cannot be used.
-void RunLinuxRemote();
-
 }  // namespace qx

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/atomic_file_win.h"
-#include "web/handles_win.h"
+#include "base/atomic_file_win.h"
+#include "base/handles_win.h"
 
 using namespace qx;
 

@@ -1,5 +1,5 @@
 // Conversions whose results are the same on Windows and with the native seam.
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +123,9 @@ TEST(Codepage, TableConversionMatchesThePlatformForEveryCharacter) {
     if (c < 0xD800 || c > 0xDFFF) all += utf8(c) + "|";
   for (unsigned c : {0x10000u, 0x1F600u, 0x10FFFFu}) all += utf8(c) + "|";
   EXPECT_EQ(Utf8ToAnsi(all), Utf8ToAnsiByPlatform(all));
-  for (const char* bad : {"a\xC0\xAF" "b", "a\xE0\x80\xAF", "\xED\xA0\x80x", "x\xF4\x90\x80\x80",
-                          "\xFF", "ab\xE4\xB8", "\x80z"})
+  for (const char* bad :
+       {"a\xC0\xAF"
+        "b",
+        "a\xE0\x80\xAF", "\xED\xA0\x80x", "x\xF4\x90\x80\x80", "\xFF", "ab\xE4\xB8", "\x80z"})
     EXPECT_EQ(Utf8ToAnsi(bad), Utf8ToAnsiByPlatform(bad)) << bad;
 }

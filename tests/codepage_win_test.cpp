@@ -1,8 +1,8 @@
 // Expectations tied to the Windows conversion tables (run under Wine).
 #include <gtest/gtest.h>
 
+#include "base/codepage.h"
 #include "tests/test_util.h"
-#include "web/codepage.h"
 
 using namespace qx;
 
@@ -19,7 +19,10 @@ TEST(CodepageWin, CodePageZeroMeansGbkWhateverTheSystemCodePage) {
 }
 
 TEST(CodepageWin, InvalidUtf8BecomesReplacementCharacter) {
-  Bytes w = TextToWide("a\xFF" "b", kUtf8);
+  Bytes w = TextToWide(
+      "a\xFF"
+      "b",
+      kUtf8);
   ASSERT_EQ(w.size(), 8u);
   EXPECT_EQ(static_cast<unsigned char>(w[2]) | static_cast<unsigned char>(w[3]) << 8, 0xFFFD);
 }

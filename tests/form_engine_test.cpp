@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/codepage.h"
 #include "portal/control_panel.h"
 #include "tests/test_util.h"
-#include "web/codepage.h"
 
 using namespace qx;
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "portal/machine_ops.h"
 #include "remote/display_settings.h"
 #include "remote/rdp.h"
-#include "web/text.h"
 
 namespace qx {
 namespace {

@@ -1,6 +1,6 @@
 // The skin file reader: the program's three skins, and every way a file can
 // be cut short or damaged.
-#include "app/skin/skin_file.h"
+#include "skin/skin_file.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 // After windows.h:
 #include <shellapi.h>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 #endif
 
 namespace qx {

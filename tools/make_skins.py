@@ -3,7 +3,7 @@
 
 Each resources/skins/NAME.txt ("key = value" lines; a line starting with '#' is a comment)
 becomes resources/skins/NAME.skin in the skin file format that
-app/skin/skin_file.h describes. Every colour and metric must be given once.
+skin/skin_file.h describes. Every colour and metric must be given once.
 The .skin files are committed, so the build needs no Python.
 
     python3 tools/make_skins.py
@@ -17,7 +17,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKINS = os.path.join(HERE, "..", "resources", "skins")
 
-# In the order of SkinColour and SkinMetric (app/skin/skin_file.h).
+# In the order of SkinColour and SkinMetric (skin/skin_file.h).
 COLOURS = """window text frame caption_top caption_bottom caption_inactive_top
 caption_inactive_bottom caption_text caption_text_inactive caption_button_hot
 caption_button_pressed close_hot close_pressed button_top button_bottom button_border

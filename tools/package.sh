@@ -3,15 +3,15 @@
 # (built now, symbols stripped), a short Chinese read-me and the licences of
 # everything inside qarvex.exe. Needs what tools/setup.sh installs.
 #   tools/package.sh
-# The version is QARVEX_VERSION of app/version.h. File dates in the zip are
+# The version is QARVEX_VERSION of base/version.h. File dates in the zip are
 # those of the last commit (or SOURCE_DATE_EPOCH), so the same sources give
 # the same package.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="${QARVEX_JOBS:-2}"
 
-version="$(sed -n 's/^#define QARVEX_VERSION \([0-9][0-9]*\)$/\1/p' "$here/app/version.h")"
-[[ -n "$version" ]] || { echo "package: no QARVEX_VERSION in app/version.h" >&2; exit 1; }
+version="$(sed -n 's/^#define QARVEX_VERSION \([0-9][0-9]*\)$/\1/p' "$here/base/version.h")"
+[[ -n "$version" ]] || { echo "package: no QARVEX_VERSION in base/version.h" >&2; exit 1; }
 name="qarvex-$version-win64"
 
 # qarvex.exe, up to date (PuTTY comes from its cached build).

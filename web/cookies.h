@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "web/text.h"
+#include "base/text.h"
 
 namespace qx {
 

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "web/text.h"
+#include "base/text.h"
 
 namespace qx {
 

@@ -5,12 +5,13 @@
 
 #include <algorithm>
 
+#include "base/handles_win.h"
+#include "base/os_win.h"
+#include "base/wide_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
-#include "web/handles_win.h"
 #include "web/request_rules.h"
 #include "web/url.h"
-#include "web/wide_win.h"
 
 namespace qx {
 namespace {
@@ -37,9 +38,7 @@ HINTERNET OpenRequest(HINTERNET connection, const wchar_t* verb, std::string_vie
 // once) or the default.
 int PhaseTimeoutMs() {
   static const int ms = [] {
-    char value[16] = {};
-    const DWORD n = GetEnvironmentVariableA("QARVEX_REQUEST_TIMEOUT_MS", value, sizeof value);
-    return RequestTimeoutMs(n > 0 && n < sizeof value ? std::string_view(value, n) : "");
+    return RequestTimeoutMs(Narrow(EnvironmentValue(L"QARVEX_REQUEST_TIMEOUT_MS")));
   }();
   return ms;
 }

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "web/text.h"
+#include "base/text.h"
 
 namespace qx {
 

@@ -5,7 +5,7 @@
 #include <climits>
 #include <vector>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 #include "web/fetch_page.h"
 
 namespace qx {

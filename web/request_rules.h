@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "web/text.h"
+#include "base/text.h"
 
 namespace qx {
 

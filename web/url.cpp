@@ -1,6 +1,6 @@
 #include "web/url.h"
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 namespace qx {
 

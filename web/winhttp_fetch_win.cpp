@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
-#include "web/handles_win.h"
 #include "web/request_rules.h"
-#include "web/wide_win.h"
 #include "web/winhttp_fetch.h"
 
 namespace qx {

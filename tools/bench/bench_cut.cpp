@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/codepage.h"
+#include "base/text.h"
 #include "portal/machine_list.h"
-#include "web/codepage.h"
-#include "web/text.h"
 
 using namespace qx;
 using Clock = std::chrono::steady_clock;
@@ -21,14 +21,15 @@ static std::string MakePage(size_t targetBytes, size_t& blocks) {
   blocks = 0;
   while (page.size() < targetBytes) {
     std::string n = std::to_string(blocks++);
-    page += U8(u8"<div class=\"t-row\"><span>业务标识：QX") + n +
-            U8(u8"</span><i data-name=\"测试机备注") + n +
-            U8(u8"\"></i><!--备注---!><!--线路><!--><h3>广东电信拨号</h3>"
-               u8"<span class=\"txt\">10.0.0.1:3389</span><span>系统账户：administrator</span>"
-               u8"<span>系统密码：Pa55w0rd</span><span>宽带账号：ad123</span><span>宽带密码：bb</span>"
-               u8"<!--开通时间!--><h3>2026-01-01 10:00:00<br><em class=\"\">2027-01-01</em></h3>"
-               u8"<!--状态><!--><h3>运行中</h3><a href=\"/m?menu=outstart&id=") +
-            n + U8(u8"\">管理</a><a>续费</a></div>\n");
+    page +=
+        U8(u8"<div class=\"t-row\"><span>业务标识：QX") + n +
+        U8(u8"</span><i data-name=\"测试机备注") + n +
+        U8(u8"\"></i><!--备注---!><!--线路><!--><h3>广东电信拨号</h3>"
+           u8"<span class=\"txt\">10.0.0.1:3389</span><span>系统账户：administrator</span>"
+           u8"<span>系统密码：Pa55w0rd</span><span>宽带账号：ad123</span><span>宽带密码：bb</span>"
+           u8"<!--开通时间!--><h3>2026-01-01 10:00:00<br><em class=\"\">2027-01-01</em></h3>"
+           u8"<!--状态><!--><h3>运行中</h3><a href=\"/m?menu=outstart&id=") +
+        n + U8(u8"\">管理</a><a>续费</a></div>\n");
   }
   page += U8(u8"<a>首页</a></body></html>");
   return page;
@@ -37,17 +38,18 @@ static std::string MakePage(size_t targetBytes, size_t& blocks) {
 // One machine block of about 1.9 KB of markup, as the portal's pages carry.
 static std::string RealisticBlock(size_t i) {
   const std::string n = std::to_string(i);
-  std::string b = U8(u8"<div class=\"t-row\">\n<div class=\"t-col c-id\"><span>业务标识：QX") + n +
-                  U8(u8"</span><i class=\"icon-edit\" data-name=\"测试机备注") + n +
-                  U8(u8"\"></i><!--备注---!></div>\n<div class=\"t-col\"><!--线路><!--><h3>广东电信拨号"
-                     u8"</h3><p class=\"sub\">华南区域 · 动态IP</p></div>\n<div class=\"t-col\"><span "
-                     u8"class=\"txt\">10.0.0.1:3389</span><span>系统账户：administrator</span><span>"
-                     u8"系统密码：Pa55w0rd</span><span>宽带账号：ad123</span><span>宽带密码：bb</span>"
-                     u8"</div>\n<div class=\"t-col\"><!--开通时间!--><h3>2026-01-01 10:00:00<br><em "
-                     u8"class=\"\">2027-01-01 10:00:00</em></h3></div><div class=\"t-col\"><!--状态><!--><h3>"
-                     u8"运行中</h3></div>\n<div class=\"t-col ops\"><a class=\"btn\" href=\"/user/"
-                     u8"cloudManage/manage.html?menu=outstart&id=") +
-                  n + U8(u8"\">管理</a>");
+  std::string b =
+      U8(u8"<div class=\"t-row\">\n<div class=\"t-col c-id\"><span>业务标识：QX") + n +
+      U8(u8"</span><i class=\"icon-edit\" data-name=\"测试机备注") + n +
+      U8(u8"\"></i><!--备注---!></div>\n<div class=\"t-col\"><!--线路><!--><h3>广东电信拨号"
+         u8"</h3><p class=\"sub\">华南区域 · 动态IP</p></div>\n<div class=\"t-col\"><span "
+         u8"class=\"txt\">10.0.0.1:3389</span><span>系统账户：administrator</span><span>"
+         u8"系统密码：Pa55w0rd</span><span>宽带账号：ad123</span><span>宽带密码：bb</span>"
+         u8"</div>\n<div class=\"t-col\"><!--开通时间!--><h3>2026-01-01 10:00:00<br><em "
+         u8"class=\"\">2027-01-01 10:00:00</em></h3></div><div class=\"t-col\"><!--状态><!--><h3>"
+         u8"运行中</h3></div>\n<div class=\"t-col ops\"><a class=\"btn\" href=\"/user/"
+         u8"cloudManage/manage.html?menu=outstart&id=") +
+      n + U8(u8"\">管理</a>");
   while (b.size() < 1850) b += U8(u8"<span class=\"tip\" title=\"提示\">说明文字</span>");
   return b + U8(u8"<a class=\"btn\">续费</a></div></div>\n");
 }

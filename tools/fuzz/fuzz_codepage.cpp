@@ -1,8 +1,8 @@
 // The code-page conversions through the native seam: wide text always whole
 // units, UTF-8 made by the seam reads back unchanged, wide text without lone
 // surrogates goes through UTF-8 and back unchanged.
+#include "base/codepage.h"
 #include "tools/fuzz/fuzz_util.h"
-#include "web/codepage.h"
 
 namespace {
 unsigned Unit(std::string_view w, size_t k) {

@@ -1,10 +1,10 @@
 // The management page cut and rewritten into the local control-panel page,
 // then the page parsed and its link and button pressed; the ticket form's
 // contact fields and the ticket body. Input: details text, then the page.
+#include "base/codepage.h"
 #include "portal/control_panel.h"
 #include "portal/ticket.h"
 #include "tools/fuzz/fuzz_util.h"
-#include "web/codepage.h"
 #include "web/form_engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

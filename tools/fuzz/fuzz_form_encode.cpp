@@ -2,8 +2,8 @@
 // to the text's UTF-8 (without NULs, which a form value cannot carry).
 #include <algorithm>
 
+#include "base/codepage.h"
 #include "tools/fuzz/fuzz_util.h"
-#include "web/codepage.h"
 #include "web/url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

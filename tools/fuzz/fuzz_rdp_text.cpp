@@ -1,9 +1,9 @@
 // The connection file built from a list line: address, account, protected
 // password, then the display settings' mode, width and height, then the
 // business identifier for the file name.
+#include "base/codepage.h"
 #include "remote/rdp.h"
 #include "tools/fuzz/fuzz_util.h"
-#include "web/codepage.h"
 
 namespace {
 

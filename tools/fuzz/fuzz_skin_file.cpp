@@ -3,7 +3,7 @@
 // behind it are reached too.
 #include <cstring>
 
-#include "app/skin/skin_file.h"
+#include "skin/skin_file.h"
 #include "tools/fuzz/fuzz_util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

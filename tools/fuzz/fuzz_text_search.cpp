@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/text.h"
 #include "tools/fuzz/fuzz_util.h"
-#include "web/text.h"
 
 namespace {
 // Byte offsets of every character start, then the end of the text.

@@ -1,7 +1,7 @@
 // The code-page seam on Windows.
 #include <windows.h>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 namespace qx {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/flow_runner_win.h"
+#include "base/flow_runner_win.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "web/handles_win.h"
-#include "web/timing.h"
+#include "base/handles_win.h"
+#include "base/timing.h"
 
 namespace qx {
 namespace {

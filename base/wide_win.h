@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 namespace qx {
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "app/skin/skin_file.h"
-#include "app/win_util.h"
-#include "web/handles_win.h"
+#include "base/handles_win.h"
+#include "base/os_win.h"
+#include "skin/skin_file.h"
 
 namespace qx::skin {
 

@@ -1,8 +1,4 @@
-#include "app/win_util.h"
-
-#include <shellapi.h>
-
-#include "app/atomic_file_win.h"
+#include "app/window_util_win.h"
 
 namespace qx {
 
@@ -27,47 +23,6 @@ Text WindowTextUtf8(HWND hwnd) {
 void SetWindowTextGbk(HWND hwnd, std::string_view text) {
   SetWindowTextW(hwnd, Wide(text).c_str());
 }
-
-int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
-  return MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
-}
-
-void ShellOpen(std::string_view target) {
-  if (target.empty()) return;
-  ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes) {
-  out.clear();
-  UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return false;
-  char buf[16384];
-  DWORD got = 0;
-  while (out.size() < maxBytes && ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0)
-    out.append(buf, std::min<size_t>(got, maxBytes - out.size()));
-  return true;
-}
-
-bool WriteWholeFile(std::string_view path, std::string_view bytes) {
-  return WriteFileAtomically(Wide(path), bytes);
-}
-
-void DeleteFileGbk(std::string_view path) { DeleteFileW(Wide(path).c_str()); }
-
-void CreateFolderGbk(std::string_view path) { CreateDirectoryW(Wide(path).c_str(), nullptr); }
-
-int SystemDpi() {
-  static const int dpi = [] {
-    HDC screen = GetDC(nullptr);
-    const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
-    return d > 0 ? d : USER_DEFAULT_SCREEN_DPI;
-  }();
-  return dpi;
-}
-
-int Scale(int designPixels) { return MulDiv(designPixels, SystemDpi(), USER_DEFAULT_SCREEN_DPI); }
 
 HFONT UiFont() {
   static HFONT font = CreateFontW(

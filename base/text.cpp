@@ -1,4 +1,4 @@
-#include "web/text.h"
+#include "base/text.h"
 
 #include <climits>
 #include <cstdint>

@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "app/skin/skin_internal_win.h"
+#include "skin/skin_internal_win.h"
 
 namespace qx::skin {
 namespace {

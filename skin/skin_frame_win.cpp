@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "app/skin/skin_engine_win.h"
-#include "app/skin/skin_internal_win.h"
+#include "skin/skin_engine_win.h"
+#include "skin/skin_internal_win.h"
 
 namespace qx::skin {
 namespace {

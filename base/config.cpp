@@ -1,10 +1,9 @@
-#include "app/config.h"
+#include "base/config.h"
 
 #include <cstdlib>
+#include <cstring>
 #ifdef _WIN32
-#include <windows.h>
-
-#include "web/wide_win.h"
+#include "base/os_win.h"
 #endif
 
 namespace qx {
@@ -12,14 +11,8 @@ namespace {
 
 Text FromEnvironment(const char* name, const char* fallback) {
 #ifdef _WIN32
-  std::wstring wname(name, name + std::char_traits<char>::length(name));
-  DWORD n = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
-  if (n > 1) {
-    std::wstring value(n, L'\0');
-    n = GetEnvironmentVariableW(wname.c_str(), value.data(), n);
-    value.resize(n);
-    return Narrow(value);
-  }
+  const std::wstring value = EnvironmentValue(std::wstring(name, name + std::strlen(name)).c_str());
+  if (!value.empty()) return Narrow(value);
 #else
   if (const char* v = std::getenv(name); v && *v) return v;
 #endif

@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "web/handles_win.h"
-#include "web/text.h"
-#include "web/wide_win.h"  // Wide(), Narrow()
+#include "base/handles_win.h"
+#include "base/os_win.h"
+#include "base/text.h"
+#include "base/wide_win.h"  // Wide(), Narrow()
 
 namespace qx {
 
@@ -18,26 +19,6 @@ Text GetWindowTextGbk(HWND hwnd);
 // The window's own text in UTF-8 (characters outside GBK kept).
 Text WindowTextUtf8(HWND hwnd);
 void SetWindowTextGbk(HWND hwnd, std::string_view text);
-// A message box with no owner, task-modal.
-int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB_OK);
-// Opens a URL or file with its associated program.
-void ShellOpen(std::string_view target);
-
-// Reads at most maxBytes (a file larger than that is not one of ours).
-bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes = SIZE_MAX);
-// The whole file replaced in one step, never left half-written
-// (WriteFileAtomically); false when the old file stays.
-bool WriteWholeFile(std::string_view path, std::string_view bytes);
-void DeleteFileGbk(std::string_view path);
-void CreateFolderGbk(std::string_view path);
-
-// The layout is designed at 96 DPI; the program is system DPI aware (its
-// manifest says so), so every window scales the design by SystemDpi() / 96.
-// CreateChild and CreateTopWindow take design units and scale them; other
-// pixel figures (list column widths, SetWindowPos, pictures) go through Scale.
-int SystemDpi();
-int Scale(int designPixels);
-
 // The UI font (Chinese capable, 9 points at any DPI), shared by every control.
 HFONT UiFont();
 // The program icon at the given size.

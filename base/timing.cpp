@@ -1,4 +1,4 @@
-#include "web/timing.h"
+#include "base/timing.h"
 
 #include <cstdio>
 #include <mutex>

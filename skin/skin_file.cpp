@@ -1,4 +1,4 @@
-#include "app/skin/skin_file.h"
+#include "skin/skin_file.h"
 
 #include <algorithm>
 #include <bitset>

@@ -1,4 +1,4 @@
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace {
 struct GbkTable {
   std::array<std::uint16_t, 65536> bytes{};  // first byte low, second high
   std::array<std::uint8_t, 65536> length{};  // 0: a surrogate, no character of its own
-  Bytes beyondBmp;  // what a character outside the basic plane becomes
+  Bytes beyondBmp;                           // what a character outside the basic plane becomes
 };
 
 void StoreUnit(Bytes& wide, unsigned u) {
@@ -34,12 +34,14 @@ std::unique_ptr<GbkTable> BuildGbkTable() {
   bool whole = true;
   for (unsigned u = 0; u < 65536 && whole; ++u) {
     if (u >= 0xD800 && u <= 0xDFFF) continue;
-    const std::size_t n = at < all.size() && IsLeadByte(static_cast<unsigned char>(all[at])) ? 2 : 1;
+    const std::size_t n =
+        at < all.size() && IsLeadByte(static_cast<unsigned char>(all[at])) ? 2 : 1;
     if (at + n > all.size()) whole = false;
     if (!whole) break;
     t->length[u] = static_cast<std::uint8_t>(n);
-    t->bytes[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(all[at]) |
-                                             (n == 2 ? static_cast<unsigned char>(all[at + 1]) << 8 : 0));
+    t->bytes[u] =
+        static_cast<std::uint16_t>(static_cast<unsigned char>(all[at]) |
+                                   (n == 2 ? static_cast<unsigned char>(all[at + 1]) << 8 : 0));
     at += n;
   }
   if (!whole || at != all.size()) {

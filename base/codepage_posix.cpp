@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "web/codepage.h"
+#include "base/codepage.h"
 
 namespace qx {
 namespace {

@@ -1,7 +1,7 @@
 // The skin engine's core: the attached theme, the CBT hook that subclasses
 // every new window of the window thread, and the dispatch of each skinned
 // window's messages to the frame, control, menu and shadow parts.
-#include "app/skin/skin_engine_win.h"
+#include "skin/skin_engine_win.h"
 
 #include <windows.h>
 // The other Windows headers need windows.h first.
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/skin/skin_internal_win.h"
+#include "skin/skin_internal_win.h"
 
 namespace qx {
 namespace skin {

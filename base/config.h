@@ -2,8 +2,8 @@
 // environment variables (tests and the demo point them at a loopback portal).
 #pragma once
 
-#include "app/version.h"
-#include "web/text.h"
+#include "base/text.h"
+#include "base/version.h"
 
 namespace qx {
 
@@ -15,6 +15,10 @@ Text NoticePageUrl();  // QARVEX_NOTICE_URL
 Text ContactUrl();     // QARVEX_CONTACT_URL
 
 // The folder of the program's files, with its final backslash.
-inline constexpr const char* kDataDir = "C:\\qarvex\\";
+// (A macro so that the files' full names below and elsewhere are literals too.)
+#define QARVEX_DATA_DIR "C:\\qarvex\\"
+inline constexpr const char* kDataDir = QARVEX_DATA_DIR;
+// A file of that folder by its name ("config.ini").
+inline Text DataFile(std::string_view name) { return Text(kDataDir).append(name); }
 
 }  // namespace qx

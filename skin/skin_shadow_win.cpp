@@ -16,7 +16,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/skin/skin_internal_win.h"
+#include "skin/skin_internal_win.h"
 
 namespace qx::skin {
 namespace {

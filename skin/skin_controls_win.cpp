@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/skin/skin_internal_win.h"
+#include "skin/skin_internal_win.h"
 
 namespace qx::skin {
 namespace {

@@ -17,7 +17,7 @@
 namespace qx {
 
 struct SkinEngine {
-  // Attaches a skin file (app/skin/skin_file.h) from memory, over the skin
+  // Attaches a skin file (skin/skin_file.h) from memory, over the skin
   // attached before, and re-skins every open window at once. The password is
   // for protected skins, which this format does not have; hue (degrees),
   // saturation and brightness (percent) shift every colour of the skin.

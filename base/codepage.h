@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "web/text.h"
+#include "base/text.h"
 
 namespace qx {
 
@@ -16,7 +16,7 @@ constexpr unsigned kGbk = 936;
 // the system's ANSI code page is. Unmappable characters become the target
 // code page's default character; nothing reports an error.
 Bytes MultiByteToWide(unsigned codePage, std::string_view bytes);  // no terminator
-Bytes WideToMultiByte(unsigned codePage, std::string_view wide);    // no terminator
+Bytes WideToMultiByte(unsigned codePage, std::string_view wide);   // no terminator
 
 // The text (up to its first NUL) as wide bytes ending in the 2-byte NUL; empty
 // text gives empty bytes.

@@ -1,11 +1,11 @@
-#include "app/atomic_file_win.h"
+#include "base/atomic_file_win.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 
-#include "web/handles_win.h"
+#include "base/handles_win.h"
 
 namespace qx {
 namespace {

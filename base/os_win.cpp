@@ -1,0 +1,83 @@
+#include "base/os_win.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "base/atomic_file_win.h"
+#include "base/handles_win.h"
+
+namespace qx {
+
+int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
+  return MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
+}
+
+void ShellOpen(std::string_view target) {
+  if (target.empty()) return;
+  ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes) {
+  out.clear();
+  UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  char buf[16384];
+  DWORD got = 0;
+  while (out.size() < maxBytes && ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0)
+    out.append(buf, std::min<size_t>(got, maxBytes - out.size()));
+  return true;
+}
+
+bool WriteWholeFile(std::string_view path, std::string_view bytes) {
+  return WriteFileAtomically(Wide(path), bytes);
+}
+
+void DeleteFileGbk(std::string_view path) { DeleteFileW(Wide(path).c_str()); }
+
+void CreateFolderGbk(std::string_view path) { CreateDirectoryW(Wide(path).c_str(), nullptr); }
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  std::wstring value(64, L'\0');
+  for (;;) {
+    const DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n == 0) return {};
+    if (n < value.size()) {
+      value.resize(n);
+      return value;
+    }
+    value.resize(n);
+  }
+}
+
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  path.resize(slash + 1);
+  return path;
+}
+
+int SystemDpi() {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return d > 0 ? d : USER_DEFAULT_SCREEN_DPI;
+  }();
+  return dpi;
+}
+
+int Scale(int designPixels) { return MulDiv(designPixels, SystemDpi(), USER_DEFAULT_SCREEN_DPI); }
+
+}  // namespace qx
