@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "app/commands.h"
@@ -82,9 +84,36 @@ void RunSync() {
       });
 }
 
-void CopyColumn(int column, bool secret) {
-  const std::optional<Text> text = SelectedRowColumn(column);
-  if (text) CopyTextToClipboard(MainWindowHandle(), *text, secret);
+// The commands that copy one column of the selected line; a secret (a
+// password) is kept out of clipboard history and cloud sync.
+struct ColumnCopy {
+  int command;
+  int column;
+  bool secret;
+};
+constexpr ColumnCopy kColumnCopies[] = {
+    {CmdCopyBusinessId, ColBusinessId, false},
+    {CmdCopyRemoteAddress, ColRemoteAddress, false},
+    {CmdCopySystemAccount, ColSystemAccount, false},
+    {CmdCopySystemPassword, ColSystemPassword, true},
+    {CmdCopyBroadbandAccount, ColBroadbandAccount, false},
+    {CmdCopyBroadbandPassword, ColBroadbandPassword, true},
+};
+
+// The copies report nothing, as they never did: a clipboard that another
+// program holds is tried for about 100 ms, and the paste shows the outcome.
+void Copy(std::string_view text, bool secret) {
+  static_cast<void>(CopyTextToClipboard(MainWindowHandle(), text, secret));
+}
+
+// Runs the command when it is one of the column copies (true).
+bool RunColumnCopy(int command) {
+  for (const ColumnCopy& c : kColumnCopies) {
+    if (c.command != command) continue;
+    if (const std::optional<Text> text = SelectedRowColumn(c.column)) Copy(*text, c.secret);
+    return true;
+  }
+  return false;
 }
 
 void CopyDetails() {
@@ -94,7 +123,7 @@ void CopyDetails() {
     if (!text) return;
     columns[i] = std::move(*text);
   }
-  CopyTextToClipboard(MainWindowHandle(), MachineDetailsText(columns), true);
+  Copy(MachineDetailsText(columns), true);
 }
 
 std::optional<RdpMachine> SelectedRdpMachine() {
@@ -135,6 +164,7 @@ void ConnectSelectedMachine() {
 }
 
 bool RunMachineCommand(int commandId) {
+  if (RunColumnCopy(commandId)) return true;
   switch (commandId) {
     case CmdConnect:
       ConnectSelectedMachine();
@@ -153,24 +183,6 @@ bool RunMachineCommand(int commandId) {
       return true;
     case CmdRestart:
       RunPowerOp(commandId, MachineOp::Restart);
-      return true;
-    case CmdCopyBusinessId:
-      CopyColumn(ColBusinessId, false);
-      return true;
-    case CmdCopyRemoteAddress:
-      CopyColumn(ColRemoteAddress, false);
-      return true;
-    case CmdCopySystemAccount:
-      CopyColumn(ColSystemAccount, false);
-      return true;
-    case CmdCopySystemPassword:
-      CopyColumn(ColSystemPassword, true);
-      return true;
-    case CmdCopyBroadbandAccount:
-      CopyColumn(ColBroadbandAccount, false);
-      return true;
-    case CmdCopyBroadbandPassword:
-      CopyColumn(ColBroadbandPassword, true);
       return true;
     case CmdCopyDetails:
       CopyDetails();
