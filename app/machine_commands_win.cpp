@@ -142,10 +142,10 @@ std::optional<RdpMachine> SelectedRdpMachine() {
 
 void SaveShortcutForSelected() {
   const std::optional<RdpMachine> m = SelectedRdpMachine();
-  if (m && SaveRdpShortcut(*m))
-    MessageBoxGbk(
-        "恭喜您，生成远程rdp快捷方式成功，文件已生成到软件所在目录，双击打开即可进行远程！",
-        "系统提示：");
+  if (!m) return;
+  if (!SaveRdpShortcut(*m)) return ShowActionFailed();
+  MessageBoxGbk("恭喜您，生成远程rdp快捷方式成功，文件已生成到软件所在目录，双击打开即可进行远程！",
+                "系统提示：");
 }
 
 // Linux远程: the selected line's address and system password to PuTTY.
@@ -160,7 +160,9 @@ void RunLinuxRemote() {
 }  // namespace
 
 void ConnectSelectedMachine() {
-  if (const std::optional<RdpMachine> m = SelectedRdpMachine()) ConnectRdp(*m);
+  const std::optional<RdpMachine> m = SelectedRdpMachine();
+  // A second connection while the first one's file waits is ignored quietly.
+  if (m && ConnectRdp(*m) == RdpConnectResult::NotWritten) ShowActionFailed();
 }
 
 bool RunMachineCommand(int commandId) {

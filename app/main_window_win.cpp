@@ -113,8 +113,10 @@ void MainWindow::HideLoading() { ShowWindow(loadingLabel, SW_HIDE); }
 // are applied in the order the portal answered.
 void MainWindow::RunCreationSequence() {
   loading = true;
-  // putty.exe (a megabyte) is compared and written off the window thread.
-  QueueOnLane(Lane::OtherHost, [] { WritePuttyImage(); });
+  // putty.exe (a megabyte) is compared and written off the window thread. A
+  // failed write is not reported: Linux远程 then finds no PuTTY and starts
+  // nothing, and the next start tries again.
+  QueueOnLane(Lane::OtherHost, [] { static_cast<void>(WritePuttyImage()); });
   // The notice page lives on another host: it loads beside the portal pages.
   RunFlow(
       Lane::OtherHost, flows, [url = NoticePageUrl()] { return FetchNoticeLine(url); },
@@ -127,7 +129,9 @@ void MainWindow::RunCreationSequence() {
 void MainWindow::FinishCreation() {
   CloseLoginWindow();
   AttachSkin(SkinChoice::Blue);
-  WriteWholeFile(DataFile("qp.ini"), "全屏：1真");  // windowed is the default again
+  // Windowed is the default again. When the file cannot be written the old
+  // setting stays, and the resolution window shows it as it is.
+  static_cast<void>(WriteWholeFile(DataFile("qp.ini"), "全屏：1真"));
   tray.Place(hwnd);
 }
 
