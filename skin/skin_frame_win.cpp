@@ -114,6 +114,7 @@ void DrawGlyph(HDC dc, const RECT& r, int hit, bool zoomed, COLORREF c) {
   }
 }
 
+// The window's title in the caption font, cut short with an ellipsis.
 void DrawCaptionText(HDC dc, HWND hwnd, RECT text, HFONT font, COLORREF colour) {
   const std::wstring title = WindowTextW(hwnd);
   const SelectedObject selectedFont(dc, font);
