@@ -111,7 +111,8 @@ void LoginWindow::OnVersionChecked(const NoticeInfo& notice) {
 
 void LoginWindow::FillCredentials() {
   Bytes file;
-  ReadWholeFile(DataFile("config.ini"), file, 64 * 1024);
+  // No saved account (or none readable) leaves the boxes empty.
+  static_cast<void>(ReadWholeFile(DataFile("config.ini"), file, 64 * 1024));
   Credentials c = ParseCredentialsFile(file);
   SetWindowTextGbk(user, c.user);
   SetWindowTextGbk(password, c.password);
@@ -132,9 +133,11 @@ void LoginWindow::OnLogin() {
   if (loggingIn || !IsWindowEnabled(loginButton)) return;
   loggingIn = true;
   // config.ini keeps the GBK text; the portal gets the boxes' own text in
-  // UTF-8. The new credentials replace the old ones in one step.
-  WriteWholeFile(DataFile("config.ini"),
-                 CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password)));
+  // UTF-8. The new credentials replace the old ones in one step. When they
+  // cannot be saved the login goes on: the next start shows the old ones.
+  static_cast<void>(
+      WriteWholeFile(DataFile("config.ini"),
+                     CredentialsFileText(GetWindowTextGbk(user), GetWindowTextGbk(password))));
   const Text name = WindowTextUtf8(user), pass = WindowTextUtf8(password);
 
   EnableWindow(loginButton, FALSE);

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "app/commands.h"
@@ -82,9 +84,36 @@ void RunSync() {
       });
 }
 
-void CopyColumn(int column, bool secret) {
-  const std::optional<Text> text = SelectedRowColumn(column);
-  if (text) CopyTextToClipboard(MainWindowHandle(), *text, secret);
+// The commands that copy one column of the selected line; a secret (a
+// password) is kept out of clipboard history and cloud sync.
+struct ColumnCopy {
+  int command;
+  int column;
+  bool secret;
+};
+constexpr ColumnCopy kColumnCopies[] = {
+    {CmdCopyBusinessId, ColBusinessId, false},
+    {CmdCopyRemoteAddress, ColRemoteAddress, false},
+    {CmdCopySystemAccount, ColSystemAccount, false},
+    {CmdCopySystemPassword, ColSystemPassword, true},
+    {CmdCopyBroadbandAccount, ColBroadbandAccount, false},
+    {CmdCopyBroadbandPassword, ColBroadbandPassword, true},
+};
+
+// The copies report nothing, as they never did: a clipboard that another
+// program holds is tried for about 100 ms, and the paste shows the outcome.
+void Copy(std::string_view text, bool secret) {
+  static_cast<void>(CopyTextToClipboard(MainWindowHandle(), text, secret));
+}
+
+// Runs the command when it is one of the column copies (true).
+bool RunColumnCopy(int command) {
+  for (const ColumnCopy& c : kColumnCopies) {
+    if (c.command != command) continue;
+    if (const std::optional<Text> text = SelectedRowColumn(c.column)) Copy(*text, c.secret);
+    return true;
+  }
+  return false;
 }
 
 void CopyDetails() {
@@ -94,7 +123,7 @@ void CopyDetails() {
     if (!text) return;
     columns[i] = std::move(*text);
   }
-  CopyTextToClipboard(MainWindowHandle(), MachineDetailsText(columns), true);
+  Copy(MachineDetailsText(columns), true);
 }
 
 std::optional<RdpMachine> SelectedRdpMachine() {
@@ -113,10 +142,10 @@ std::optional<RdpMachine> SelectedRdpMachine() {
 
 void SaveShortcutForSelected() {
   const std::optional<RdpMachine> m = SelectedRdpMachine();
-  if (m && SaveRdpShortcut(*m))
-    MessageBoxGbk(
-        "恭喜您，生成远程rdp快捷方式成功，文件已生成到软件所在目录，双击打开即可进行远程！",
-        "系统提示：");
+  if (!m) return;
+  if (!SaveRdpShortcut(*m)) return ShowActionFailed();
+  MessageBoxGbk("恭喜您，生成远程rdp快捷方式成功，文件已生成到软件所在目录，双击打开即可进行远程！",
+                "系统提示：");
 }
 
 // Linux远程: the selected line's address and system password to PuTTY.
@@ -131,10 +160,13 @@ void RunLinuxRemote() {
 }  // namespace
 
 void ConnectSelectedMachine() {
-  if (const std::optional<RdpMachine> m = SelectedRdpMachine()) ConnectRdp(*m);
+  const std::optional<RdpMachine> m = SelectedRdpMachine();
+  // A second connection while the first one's file waits is ignored quietly.
+  if (m && ConnectRdp(*m) == RdpConnectResult::NotWritten) ShowActionFailed();
 }
 
 bool RunMachineCommand(int commandId) {
+  if (RunColumnCopy(commandId)) return true;
   switch (commandId) {
     case CmdConnect:
       ConnectSelectedMachine();
@@ -153,24 +185,6 @@ bool RunMachineCommand(int commandId) {
       return true;
     case CmdRestart:
       RunPowerOp(commandId, MachineOp::Restart);
-      return true;
-    case CmdCopyBusinessId:
-      CopyColumn(ColBusinessId, false);
-      return true;
-    case CmdCopyRemoteAddress:
-      CopyColumn(ColRemoteAddress, false);
-      return true;
-    case CmdCopySystemAccount:
-      CopyColumn(ColSystemAccount, false);
-      return true;
-    case CmdCopySystemPassword:
-      CopyColumn(ColSystemPassword, true);
-      return true;
-    case CmdCopyBroadbandAccount:
-      CopyColumn(ColBroadbandAccount, false);
-      return true;
-    case CmdCopyBroadbandPassword:
-      CopyColumn(ColBroadbandPassword, true);
       return true;
     case CmdCopyDetails:
       CopyDetails();

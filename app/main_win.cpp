@@ -29,36 +29,40 @@ void StartTimingLog() {
   });
 }
 
+// The UI font's Chinese and Latin glyphs, the message boxes' font and icons.
+void WarmUpFonts() {
+  qx::UniqueDc dc;
+  qx::UniqueBitmap canvas;
+  {
+    const qx::WindowDc screen = qx::WindowDc::Client(nullptr);
+    dc.reset(CreateCompatibleDC(screen.get()));
+    canvas.reset(CreateCompatibleBitmap(screen.get(), 480, 48));
+  }
+  const qx::SelectedObject selectedCanvas(dc.get(), canvas.get());
+  const qx::SelectedObject uiFont(dc.get(), qx::UiFont());
+  RECT r{0, 0, 480, 48};
+  DrawTextW(dc.get(), L"QARVEX\x6302\x673A\x5B9D\x7BA1\x7406\x7EC8\x7AEF 0123456789 abcXYZ", -1, &r,
+            DT_SINGLELINE);
+  const qx::SelectedObject guiFont(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
+  DrawTextW(dc.get(), L"QARVEX\x6302\x673A\x5B9D", -1, &r, DT_SINGLELINE);
+  // The message boxes' font and icons: a failure box then opens quickly.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    const qx::UniqueFont boxFont(CreateFontIndirectW(&metrics.lfMessageFont));
+    const qx::SelectedObject selectedBoxFont(dc.get(), boxFont.get());
+    DrawTextW(dc.get(), L"\x4FE1\x606F\xFF1A\x64CD\x4F5C\x5931\x8D25 OK", -1, &r, DT_SINGLELINE);
+  }
+  for (const wchar_t* icon : {IDI_ERROR, IDI_WARNING, IDI_INFORMATION, IDI_QUESTION})
+    LoadIconW(nullptr, icon);
+}
+
 // What the first window's turns would otherwise load on the way (the UI
 // font's Chinese and Latin glyphs, the icons, the edit and button classes)
 // is loaded before any window exists, so that the login window answers from
 // the moment it is there.
 void WarmUpDrawing() {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  qx::UniqueBitmap canvas(CreateCompatibleBitmap(screen, 480, 48));
-  ReleaseDC(nullptr, screen);
-  HGDIOBJ oldBitmap = SelectObject(dc, canvas.get());
-  HGDIOBJ oldFont = SelectObject(dc, qx::UiFont());
-  RECT r{0, 0, 480, 48};
-  DrawTextW(dc, L"QARVEX\x6302\x673A\x5B9D\x7BA1\x7406\x7EC8\x7AEF 0123456789 abcXYZ", -1, &r,
-            DT_SINGLELINE);
-  SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-  DrawTextW(dc, L"QARVEX\x6302\x673A\x5B9D", -1, &r, DT_SINGLELINE);
-  // The message boxes' font and icons: a failure box then opens quickly.
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    qx::UniqueFont boxFont(CreateFontIndirectW(&metrics.lfMessageFont));
-    SelectObject(dc, boxFont.get());
-    DrawTextW(dc, L"\x4FE1\x606F\xFF1A\x64CD\x4F5C\x5931\x8D25 OK", -1, &r, DT_SINGLELINE);
-    SelectObject(dc, oldFont);
-  }
-  for (const wchar_t* icon : {IDI_ERROR, IDI_WARNING, IDI_INFORMATION, IDI_QUESTION})
-    LoadIconW(nullptr, icon);
-  SelectObject(dc, oldFont);
-  SelectObject(dc, oldBitmap);
-  DeleteDC(dc);
+  WarmUpFonts();
   qx::ProgramIcon(GetSystemMetrics(SM_CXSMICON));
   qx::ProgramIcon(GetSystemMetrics(SM_CXICON));
   if (HWND holder = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,

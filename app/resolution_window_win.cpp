@@ -49,20 +49,25 @@ void ResolutionWindow::CreateControls() {
 void ResolutionWindow::ShowStoredSettings() {
   const ResolutionWindowStart start = ResolutionWindowOpening(ReadDisplaySettings());
   SetWindowTextGbk(state, start.stateText);
-  if (start.rewriteWindowed) WriteFullScreenSetting(false);
+  // The rewrite only tidies a file that does not say full screen; when it
+  // fails the file stays as it was, and 设置 writes it again.
+  if (start.rewriteWindowed) static_cast<void>(WriteFullScreenSetting(false));
   SetWindowTextGbk(width, start.width);
   SetWindowTextGbk(height, start.height);
 }
 
+// A setting that could not be written is not reported as set: the failure
+// box, and the window stays for another try.
 void ResolutionWindow::OnSet() {
-  WriteResolutionSetting(GetWindowTextGbk(width), GetWindowTextGbk(height));
-  WriteFullScreenSetting(false);  // a resolution is for the windowed desktop
+  const bool resolution = WriteResolutionSetting(GetWindowTextGbk(width), GetWindowTextGbk(height));
+  const bool windowed = WriteFullScreenSetting(false);  // a resolution is for the windowed desktop
+  if (!resolution || !windowed) return ShowActionFailed();
   MessageBoxGbk("分辨率设置成功", "系统提示：");
   if (hwnd) DestroyWindow(hwnd);
 }
 
 void ResolutionWindow::OnFullScreen() {
-  WriteFullScreenSetting(true);
+  if (!WriteFullScreenSetting(true)) return ShowActionFailed();
   SetWindowTextGbk(state, kFullScreenOnText);
   MessageBoxGbk("全屏开启成功", "系统提示：");
 }

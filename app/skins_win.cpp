@@ -32,7 +32,9 @@ std::string_view SkinBytes(SkinChoice choice) {
       const std::wstring path = EnvironmentValue(L"QARVEX_SKIN_FILE");
       if (path.empty()) return static_cast<Bytes*>(nullptr);
       auto* bytes = new Bytes;
-      ReadWholeFile(Narrow(path), *bytes, 1 << 20);
+      // A file that cannot be read is an empty skin, which the engine
+      // refuses like a damaged one: the windows keep their look.
+      static_cast<void>(ReadWholeFile(Narrow(path), *bytes, 1 << 20));
       return bytes;
     }();
     if (replacement) return *replacement;

@@ -24,6 +24,8 @@ void SetWindowTextGbk(HWND hwnd, std::string_view text) {
   SetWindowTextW(hwnd, Wide(text).c_str());
 }
 
+void ShowActionFailed() { MessageBoxGbk("操作失败,请重试", "信息："); }
+
 HFONT UiFont() {
   static HFONT font = CreateFontW(
       -Scale(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,

@@ -19,6 +19,9 @@ Text GetWindowTextGbk(HWND hwnd);
 // The window's own text in UTF-8 (characters outside GBK kept).
 Text WindowTextUtf8(HWND hwnd);
 void SetWindowTextGbk(HWND hwnd, std::string_view text);
+// The program's box for an action that failed (the one the machine
+// operations show): "操作失败,请重试".
+void ShowActionFailed();
 // The UI font (Chinese capable, 9 points at any DPI), shared by every control.
 HFONT UiFont();
 // The program icon at the given size.

@@ -14,7 +14,7 @@ namespace qx {
 // disk leaves the old file or the new one, never a part of either. On
 // failure the temporary file is removed, the old file stays as it was, and
 // the result is false.
-bool WriteFileAtomically(const std::wstring& path, std::string_view bytes);
+[[nodiscard]] bool WriteFileAtomically(const std::wstring& path, std::string_view bytes);
 
 // Removes the temporary files that writes cut short (the program killed
 // mid-write) left in `folder` (a path ending in a backslash). A temporary

@@ -1,6 +1,7 @@
 // One set of owners for every kind of handle the program holds: kernel
-// handles, Internet handles, GDI objects, menus, icons, LocalAlloc and
-// GlobalAlloc memory and COM pointers. Each closes its handle when it goes out of scope.
+// handles, Internet handles, GDI objects, device contexts and the objects
+// selected into them, menus, icons, registry keys, LocalAlloc and GlobalAlloc
+// memory and COM pointers. Each closes its handle when it goes out of scope.
 //
 // The Internet owners exist only where their API header is included first:
 // UniqueInternet after <wininet.h>, UniqueWinHttp after <winhttp.h> (the two
@@ -61,6 +62,70 @@ using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using UniqueRegion = Unique<GdiObjectTraits<HRGN>>;
 using UniquePen = Unique<GdiObjectTraits<HPEN>>;
 
+// A memory device context from CreateCompatibleDC (a window's own, from
+// GetDC or GetWindowDC, is a WindowDc).
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static bool Valid(HDC h) { return h != nullptr; }
+  static void Close(HDC h) { DeleteDC(h); }
+};
+using UniqueDc = Unique<MemoryDcTraits>;
+
+// A window's device context, released with ReleaseDC.
+class WindowDc {
+ public:
+  // GetDC: the client area (the screen's for a null window).
+  static WindowDc Client(HWND hwnd) { return WindowDc(hwnd, GetDC(hwnd)); }
+  // GetWindowDC: the whole window, its frame included.
+  static WindowDc Whole(HWND hwnd) { return WindowDc(hwnd, GetWindowDC(hwnd)); }
+  ~WindowDc() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  WindowDc(HWND hwnd, HDC dc) : hwnd_(hwnd), dc_(dc) {}
+  HWND hwnd_;
+  HDC dc_;
+};
+
+// WM_PAINT's device context: BeginPaint, and EndPaint when it goes out of scope.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &ps_)) {}
+  ~PaintDc() { EndPaint(hwnd_, &ps_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+
+  HDC get() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+// An object (font, bitmap, pen, brush) selected into a device context; the
+// object it replaced is selected again when this goes out of scope. Declare
+// it after the owners of the context and of the object, so that it ends first.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  ~SelectedObject() {
+    if (old_ && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
 struct MenuTraits {
   using Handle = HMENU;
   static bool Valid(HMENU h) { return h != nullptr; }
@@ -74,6 +139,13 @@ struct IconTraits {
   static void Close(HICON h) { DestroyIcon(h); }
 };
 using UniqueIcon = Unique<IconTraits>;  // not for LR_SHARED icons
+
+struct RegistryKeyTraits {
+  using Handle = HKEY;
+  static bool Valid(HKEY h) { return h != nullptr; }
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+using UniqueRegKey = Unique<RegistryKeyTraits>;  // from RegOpenKeyEx or RegCreateKeyEx
 
 struct LocalMemoryTraits {
   using Handle = HLOCAL;

@@ -70,9 +70,8 @@ std::wstring ProgramFolder() {
 
 int SystemDpi() {
   static const int dpi = [] {
-    HDC screen = GetDC(nullptr);
-    const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
+    const WindowDc screen = WindowDc::Client(nullptr);
+    const int d = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
     return d > 0 ? d : USER_DEFAULT_SCREEN_DPI;
   }();
   return dpi;

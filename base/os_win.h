@@ -20,11 +20,12 @@ int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB
 // Opens a URL or file with its associated program.
 void ShellOpen(std::string_view target);
 
-// Reads at most maxBytes (a file larger than that is not one of ours).
-bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes = SIZE_MAX);
+// Reads at most maxBytes (a file larger than that is not one of ours); false
+// when the file cannot be opened (`out` is then empty).
+[[nodiscard]] bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes = SIZE_MAX);
 // The whole file replaced in one step, never left half-written
 // (WriteFileAtomically); false when the old file stays.
-bool WriteWholeFile(std::string_view path, std::string_view bytes);
+[[nodiscard]] bool WriteWholeFile(std::string_view path, std::string_view bytes);
 void DeleteFileGbk(std::string_view path);
 void CreateFolderGbk(std::string_view path);
 

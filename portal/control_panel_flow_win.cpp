@@ -14,12 +14,16 @@ constexpr int kMaxRedirects = 10;
 
 void PrepareControlPanelPage(std::string_view managePageUrl) {
   const Text page = Utf8ToAnsi(BytesToText(FetchPage(managePageUrl)));
-  WriteWholeFile(kControlPanelPagePath, ControlPanelFragment(page));
+  // A page that cannot be written must not leave the last machine's page
+  // to be pressed in: none is there, and nothing is pressed.
+  if (!WriteWholeFile(kControlPanelPagePath, ControlPanelFragment(page)))
+    DeleteFileGbk(kControlPanelPagePath);
 }
 
 void FormEngineHost::Navigate(std::string_view path, std::string_view baseUrl) {
   Bytes file;
-  ReadWholeFile(path, file, 16 * 1024 * 1024);
+  // A missing page is an empty one: no link, no button.
+  static_cast<void>(ReadWholeFile(path, file, 16 * 1024 * 1024));
   page_ = HtmlPage::Parse(AnsiToUtf8(file));
   baseUrl_ = Text(baseUrl);
 }

@@ -13,6 +13,6 @@ namespace qx {
 // password) is also marked to stay out of clipboard history and cloud sync.
 // A clipboard that another program holds is tried again for about 100 ms;
 // false when it could not be opened or filled.
-bool CopyTextToClipboard(HWND owner, std::string_view text, bool secret);
+[[nodiscard]] bool CopyTextToClipboard(HWND owner, std::string_view text, bool secret);
 
 }  // namespace qx

@@ -8,7 +8,8 @@ namespace {
 
 Text ReadText(const char* name) {
   Bytes bytes;
-  ReadWholeFile(DataFile(name), bytes);
+  // A file that is missing or cannot be read reads as empty: the defaults.
+  static_cast<void>(ReadWholeFile(DataFile(name), bytes));
   return BytesToText(bytes);
 }
 
@@ -18,12 +19,12 @@ DisplaySettings ReadDisplaySettings() {
   return ParseDisplaySettings(ReadText("qp.ini"), ReadText("sz.ini"));
 }
 
-void WriteFullScreenSetting(bool fullScreen) {
-  WriteWholeFile(DataFile("qp.ini"), fullScreen ? kQpFullScreen : kQpWindowed);
+bool WriteFullScreenSetting(bool fullScreen) {
+  return WriteWholeFile(DataFile("qp.ini"), fullScreen ? kQpFullScreen : kQpWindowed);
 }
 
-void WriteResolutionSetting(std::string_view width, std::string_view height) {
-  WriteWholeFile(DataFile("sz.ini"), SzIniText(width, height));
+bool WriteResolutionSetting(std::string_view width, std::string_view height) {
+  return WriteWholeFile(DataFile("sz.ini"), SzIniText(width, height));
 }
 
 }  // namespace qx

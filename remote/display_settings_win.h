@@ -9,9 +9,10 @@ namespace qx {
 
 // Both files read whole; a missing file reads as empty.
 DisplaySettings ReadDisplaySettings();
-// qp.ini: "全屏：2真" for full screen, else "全屏：1真".
-void WriteFullScreenSetting(bool fullScreen);
-// sz.ini from the two texts as typed.
-void WriteResolutionSetting(std::string_view width, std::string_view height);
+// qp.ini: "全屏：2真" for full screen, else "全屏：1真". False when the file
+// could not be written (the old one stays).
+[[nodiscard]] bool WriteFullScreenSetting(bool fullScreen);
+// sz.ini from the two texts as typed; false as above.
+[[nodiscard]] bool WriteResolutionSetting(std::string_view width, std::string_view height);
 
 }  // namespace qx

@@ -22,6 +22,6 @@ std::string_view PuttyImage();
 // (WriteFileAtomically: a failed write never leaves half a program behind). A
 // file that already holds exactly the image is left alone: it may be running.
 // False on failure, which is not fatal: the launch then fails silently.
-bool WritePuttyImage();
+[[nodiscard]] bool WritePuttyImage();
 
 }  // namespace qx

@@ -27,8 +27,8 @@ std::wstring RdpPath(std::string_view businessId) {
   return ProgramFolder() + Wide(RdpFileName(businessId));
 }
 
-bool WriteRdpFile(const std::wstring& path, const RdpMachine& m,
-                  const std::optional<DisplaySettings>& settings) {
+[[nodiscard]] bool WriteRdpFile(const std::wstring& path, const RdpMachine& m,
+                                const std::optional<DisplaySettings>& settings) {
   return WriteFileAtomically(
       path, BuildRdpText(m.address, m.account, ProtectRdpPassword(m.password), settings));
 }
@@ -98,14 +98,19 @@ Text ProtectRdpPassword(std::string_view password) {
   return HexUpper(std::string_view(reinterpret_cast<const char*>(out.pbData), out.cbData));
 }
 
-bool ConnectRdp(const RdpMachine& machine) {
+RdpConnectResult ConnectRdp(const RdpMachine& machine) {
   const std::wstring path = RdpPath(machine.businessId);
   const unsigned number = Pending().Add(path);
-  if (!number) return false;  // the same file still waits for its deletion
-  WriteRdpFile(path, machine, ReadDisplaySettings());
+  if (!number) return RdpConnectResult::AlreadyOpening;
+  if (!WriteRdpFile(path, machine, ReadDisplaySettings())) {
+    // Whatever lies there (a shortcut saved before) is not this connection's
+    // file: it is neither opened nor deleted.
+    Pending().Keep(path);
+    return RdpConnectResult::NotWritten;
+  }
   ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   RunLater(ProgramFlows(), kDeleteAfterMs, [path, number] { Pending().Delete(path, number); });
-  return true;
+  return RdpConnectResult::Opened;
 }
 
 bool SaveRdpShortcut(const RdpMachine& machine) {

@@ -19,12 +19,18 @@ struct RdpMachine {
   Text businessId, address, account, password;
 };
 
+enum class RdpConnectResult {
+  Opened,
+  AlreadyOpening,  // a file of the same name still waits for its deletion
+  NotWritten,      // the file could not be written; nothing was opened
+};
+
 // Writes the file with the display settings, opens it with the program
 // associated with .rdp files and deletes it 5 s later, without holding up the
 // window. While a file of the same name waits for its deletion, a second
-// connection to it is ignored (false).
-bool ConnectRdp(const RdpMachine& machine);
+// connection to it is ignored.
+[[nodiscard]] RdpConnectResult ConnectRdp(const RdpMachine& machine);
 // Writes the file at 1024 × 768 (windowed) and leaves it; true when written.
-bool SaveRdpShortcut(const RdpMachine& machine);
+[[nodiscard]] bool SaveRdpShortcut(const RdpMachine& machine);
 
 }  // namespace qx

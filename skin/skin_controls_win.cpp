@@ -1,13 +1,12 @@
 // Controls: the colours a parent hands its controls (a window's own answers
 // kept), push buttons and list rows through custom draw, group boxes, edit
-// borders and cue banners, label borders, the list's header and the window
-// scroll bars of lists and edits.
+// borders and cue banners, label borders and the list's header. The window
+// scroll bars of lists and edits are skin_scrollbar_win.cpp's.
 #include <windows.h>
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
 
 #include <algorithm>
-#include <array>
 
 #include "skin/skin_internal_win.h"
 
@@ -66,6 +65,21 @@ bool ControlColour(UINT msg, HWND parent, WPARAM wp, LPARAM lp, LRESULT& result)
   return true;
 }
 
+// The button's text in its own font; a multi-line button's lines centred
+// in the height too.
+void DrawButtonText(HDC dc, HWND button, RECT label, UINT flags, bool multiline) {
+  const std::wstring text = WindowTextW(button);
+  const SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+  if (multiline) {
+    RECT measure = label;
+    const int h = DrawTextW(dc, text.c_str(), -1, &measure, flags | DT_WORDBREAK | DT_CALCRECT);
+    label.top += std::max(0L, (label.bottom - label.top - h) / 2);
+    DrawTextW(dc, text.c_str(), -1, &label, flags | DT_WORDBREAK);
+  } else {
+    DrawTextW(dc, text.c_str(), -1, &label, flags | DT_SINGLELINE | DT_VCENTER);
+  }
+}
+
 void DrawPushButton(const NMCUSTOMDRAW& cd) {
   const Theme& t = *CurrentTheme();
   HWND button = cd.hdr.hwndFrom;
@@ -97,25 +111,14 @@ void DrawPushButton(const NMCUSTOMDRAW& cd) {
     Outline(dc, box, std::max(radius - 1, 0), t.Colour(SkinColour::ButtonDefaultBorder));
   }
 
-  const std::wstring text = WindowTextW(button);
-  HGDIOBJ oldFont =
-      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, t.Colour(disabled ? SkinColour::ButtonDisabledText : SkinColour::ButtonText));
   const LRESULT ui = SendMessageW(button, WM_QUERYUISTATE, 0, 0);
-  UINT flags = DT_CENTER | ((ui & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0);
   RECT label = rc;
   InflateRect(&label, -4, -2);
   if (pressed) OffsetRect(&label, 1, 1);
-  if (style & BS_MULTILINE) {
-    RECT measure = label;
-    const int h = DrawTextW(dc, text.c_str(), -1, &measure, flags | DT_WORDBREAK | DT_CALCRECT);
-    label.top += std::max(0L, (label.bottom - label.top - h) / 2);
-    DrawTextW(dc, text.c_str(), -1, &label, flags | DT_WORDBREAK);
-  } else {
-    DrawTextW(dc, text.c_str(), -1, &label, flags | DT_SINGLELINE | DT_VCENTER);
-  }
-  SelectObject(dc, oldFont);
+  DrawButtonText(dc, button, label, DT_CENTER | ((ui & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0),
+                 style & BS_MULTILINE);
   if (focus && !disabled && !(ui & UISF_HIDEFOCUS)) {
     RECT ring = rc;
     InflateRect(&ring, -3, -3);
@@ -193,15 +196,14 @@ bool HeaderCustomDraw(const NMCUSTOMDRAW& cd, LRESULT& result) {
       UINT align = DT_LEFT;
       if ((item.fmt & HDF_JUSTIFYMASK) == HDF_CENTER) align = DT_CENTER;
       if ((item.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT) align = DT_RIGHT;
-      HGDIOBJ oldFont =
-          SelectObject(cd.hdc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+      const SelectedObject font(cd.hdc,
+                                reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
       SetBkMode(cd.hdc, TRANSPARENT);
       SetTextColor(cd.hdc, t.Colour(SkinColour::HeaderText));
       InflateRect(&r, -6, 0);
       if (pressed) OffsetRect(&r, 1, 1);
       DrawTextW(cd.hdc, text, -1, &r,
                 align | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-      SelectObject(cd.hdc, oldFont);
       result = CDRF_SKIPDEFAULT;
       return true;
     }
@@ -240,77 +242,14 @@ bool HasBorder(HWND hwnd) {
 void PaintBorder(HWND hwnd, COLORREF outer, COLORREF inner) {
   const bool client = GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE;
   if (!HasBorder(hwnd)) return;
-  HDC dc = GetWindowDC(hwnd);
+  const WindowDc dc = WindowDc::Whole(hwnd);
   if (!dc) return;
   RECT r = WindowBox(hwnd);
   UniqueBrush outerBrush(CreateSolidBrush(outer)), innerBrush(CreateSolidBrush(inner));
-  FrameRect(dc, &r, outerBrush.get());
+  FrameRect(dc.get(), &r, outerBrush.get());
   if (client) {
     InflateRect(&r, -1, -1);
-    FrameRect(dc, &r, innerBrush.get());
-  }
-  ReleaseDC(hwnd, dc);
-}
-
-bool HasScrollBars(HWND hwnd) {
-  return GetWindowLongPtrW(hwnd, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL);
-}
-
-// Messages after which the system has drawn a window scroll bar itself.
-bool DrawsScrollBars(UINT msg) {
-  switch (msg) {
-    case WM_VSCROLL:
-    case WM_HSCROLL:
-    case WM_MOUSEWHEEL:
-    case WM_MOUSEHWHEEL:
-    case WM_NCLBUTTONDOWN:
-    case WM_NCMOUSEMOVE:
-    case WM_NCMOUSELEAVE:
-    case WM_SIZE:
-    case WM_WINDOWPOSCHANGED:
-    case WM_STYLECHANGED:
-    case WM_SETREDRAW:
-      return true;
-  }
-  return false;
-}
-
-// Messages that may move a scroll bar (the list's and edit's own, keys, clicks).
-bool MayMoveScrollBars(UINT msg) {
-  switch (msg) {
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_SETTEXT:
-      return true;
-  }
-  return (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100) || (msg >= EM_GETSEL && msg < 0x00E0);
-}
-
-// Where the window's scroll bars stand, to tell when they moved.
-std::array<int, 8> ScrollState(HWND hwnd) {
-  std::array<int, 8> state{};
-  for (int bar : {SB_VERT, SB_HORZ}) {
-    SCROLLINFO si{};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_ALL;
-    if (!GetScrollInfo(hwnd, bar, &si)) continue;
-    const size_t at = bar == SB_VERT ? 0 : 4;
-    state[at] = si.nMin;
-    state[at + 1] = si.nMax;
-    state[at + 2] = static_cast<int>(si.nPage);
-    state[at + 3] = si.nPos;
-  }
-  return state;
-}
-
-// The scroll bars of a list or edit are all ours; the system draws them only
-// when they cannot be read.
-void PaintNonClient(HWND hwnd, WPARAM wp, LPARAM lp) {
-  if (!PaintScrollBars(hwnd)) {
-    CallBelow(hwnd, WM_NCPAINT, wp, lp);
-    PaintScrollBars(hwnd);
+    FrameRect(dc.get(), &r, innerBrush.get());
   }
 }
 
@@ -318,7 +257,7 @@ void PaintGroupBox(HWND box, HDC dc) {
   const Theme& t = *CurrentTheme();
   RECT rc;
   GetClientRect(box, &rc);
-  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+  const SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
   // The parent's answer gives the label's background and a colour of its own.
   HWND parent = GetParent(box);
   auto brush = reinterpret_cast<HBRUSH>(SendMessageW(parent ? parent : box, WM_CTLCOLORSTATIC,
@@ -348,14 +287,13 @@ void PaintGroupBox(HWND box, HDC dc) {
                                                            : asked);
     DrawTextW(dc, text.c_str(), -1, &label, DT_SINGLELINE | DT_LEFT | DT_TOP);
   }
-  SelectObject(dc, oldFont);
 }
 
 // The empty edit box with its cue banner, in the skin's cue colour.
 void PaintCue(WindowState& st) {
   HWND edit = st.hwnd;
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(edit, &ps);
+  const PaintDc paint(edit);
+  HDC dc = paint.get();
   const bool plain = IsWindowEnabled(edit) && !(GetWindowLongPtrW(edit, GWL_STYLE) & ES_READONLY);
   HWND parent = GetParent(edit);
   auto brush = reinterpret_cast<HBRUSH>(
@@ -367,116 +305,16 @@ void PaintCue(WindowState& st) {
   RECT format{};
   SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
   if (IsRectEmpty(&format)) format = client;
-  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+  const SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, CurrentTheme()->Colour(SkinColour::CueText));
   const LONG_PTR style = GetWindowLongPtrW(edit, GWL_STYLE);
   const UINT align = (style & ES_CENTER) ? DT_CENTER : (style & ES_RIGHT) ? DT_RIGHT : DT_LEFT;
   DrawTextW(dc, st.cue.c_str(), -1, &format,
             align | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-  SelectObject(dc, oldFont);
-  EndPaint(edit, &ps);
-}
-
-void DrawArrow(HDC dc, const RECT& r, int direction, COLORREF c) {
-  // direction: 0 up, 1 down, 2 left, 3 right
-  const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-  for (int i = 0; i < 4; ++i) {
-    RECT line{};
-    switch (direction) {
-      case 0:
-        line = {cx - i, cy - 2 + i, cx + i + 1, cy - 1 + i};
-        break;
-      case 1:
-        line = {cx - 3 + i, cy - 1 + i, cx + 4 - i, cy + i};
-        break;
-      case 2:
-        line = {cx - 2 + i, cy - i, cx - 1 + i, cy + i + 1};
-        break;
-      default:
-        line = {cx - 1 + i, cy - 3 + i, cx + i, cy + 4 - i};
-        break;
-    }
-    FillSolid(dc, line, c);
-  }
 }
 
 }  // namespace
-
-bool PaintScrollBars(HWND hwnd) {
-  const Theme* t = CurrentTheme();
-  if (!t || !IsWindowVisible(hwnd) || !HasScrollBars(hwnd)) return true;
-  RECT w;
-  GetWindowRect(hwnd, &w);
-  HDC dc = GetWindowDC(hwnd);
-  if (!dc) return false;
-  const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
-  bool read = true;
-  bool both = true;
-  RECT vertical{};
-  for (LONG id : {OBJID_VSCROLL, OBJID_HSCROLL}) {
-    SCROLLBARINFO sbi{};
-    sbi.cbSize = sizeof sbi;
-    if (!GetScrollBarInfo(hwnd, id, &sbi)) {
-      read = read && !(style & (id == OBJID_VSCROLL ? WS_VSCROLL : WS_HSCROLL));
-      both = false;
-      continue;
-    }
-    if (sbi.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)) {
-      both = false;
-      continue;
-    }
-    const bool vert = id == OBJID_VSCROLL;
-    RECT bar = sbi.rcScrollBar;
-    OffsetRect(&bar, -w.left, -w.top);
-    if (vert) vertical = bar;
-    const bool off = sbi.rgstate[0] & STATE_SYSTEM_UNAVAILABLE;
-    FillSolid(dc, bar, t->Colour(SkinColour::ScrollTrack));
-    // The arrow buttons' length (some systems leave dxyLineButton at 0).
-    const int length = vert ? bar.bottom - bar.top : bar.right - bar.left;
-    int button = sbi.dxyLineButton ? sbi.dxyLineButton
-                                   : GetSystemMetrics(vert ? SM_CYVSCROLL : SM_CXHSCROLL);
-    button = std::min(button, length / 2);
-    RECT first = bar, second = bar;
-    if (vert) {
-      first.bottom = first.top + button;
-      second.top = second.bottom - button;
-    } else {
-      first.right = first.left + button;
-      second.left = second.right - button;
-    }
-    const COLORREF arrow =
-        off ? t->Colour(SkinColour::ScrollThumb) : t->Colour(SkinColour::ScrollArrow);
-    DrawArrow(dc, first, vert ? 0 : 2, arrow);
-    DrawArrow(dc, second, vert ? 1 : 3, arrow);
-    if (!off && sbi.xyThumbBottom > sbi.xyThumbTop) {
-      RECT thumb = bar;
-      if (vert) {
-        thumb.top = bar.top + sbi.xyThumbTop;
-        thumb.bottom = bar.top + sbi.xyThumbBottom;
-        InflateRect(&thumb, -3, -1);
-      } else {
-        thumb.left = bar.left + sbi.xyThumbTop;
-        thumb.right = bar.left + sbi.xyThumbBottom;
-        InflateRect(&thumb, -1, -3);
-      }
-      const bool hot = sbi.rgstate[3] & (STATE_SYSTEM_HOTTRACKED | STATE_SYSTEM_PRESSED);
-      const COLORREF c = t->Colour(hot ? SkinColour::ScrollThumbHot : SkinColour::ScrollThumb);
-      RoundedBox(dc, thumb, 3, c, c, c);
-    }
-  }
-  if (both && !IsRectEmpty(&vertical)) {
-    // The square where the two bars meet.
-    SCROLLBARINFO h{};
-    h.cbSize = sizeof h;
-    GetScrollBarInfo(hwnd, OBJID_HSCROLL, &h);
-    OffsetRect(&h.rcScrollBar, -w.left, -w.top);
-    FillSolid(dc, {vertical.left, h.rcScrollBar.top, vertical.right, h.rcScrollBar.bottom},
-              t->Colour(SkinColour::ScrollTrack));
-  }
-  ReleaseDC(hwnd, dc);
-  return read;
-}
 
 void ApplyControl(WindowState& st) {
   const Theme& t = *CurrentTheme();
@@ -511,14 +349,15 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
     case Kind::GroupBox:
       switch (msg) {
         case WM_PAINT:
-        case WM_PRINTCLIENT: {
-          PAINTSTRUCT ps;
-          HDC dc = wp ? reinterpret_cast<HDC>(wp) : BeginPaint(hwnd, &ps);
-          PaintGroupBox(hwnd, dc);
-          if (!wp) EndPaint(hwnd, &ps);
+        case WM_PRINTCLIENT:
+          if (wp) {
+            PaintGroupBox(hwnd, reinterpret_cast<HDC>(wp));
+          } else {
+            const PaintDc paint(hwnd);
+            PaintGroupBox(hwnd, paint.get());
+          }
           result = 0;
           return true;
-        }
         case WM_SETTEXT:
         case WM_ENABLE:
         case WM_UPDATEUISTATE: {
@@ -594,12 +433,7 @@ bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
   }
   // Lists and edits: the system draws a scroll bar straight away when it
   // moves one; ours goes over it.
-  const bool draws = DrawsScrollBars(msg);
-  if (!HasScrollBars(hwnd) || (!draws && !MayMoveScrollBars(msg))) return false;
-  const std::array<int, 8> before = draws ? std::array<int, 8>{} : ScrollState(hwnd);
-  result = CallBelow(hwnd, msg, wp, lp);
-  if (IsWindow(hwnd) && (draws || ScrollState(hwnd) != before)) PaintScrollBars(hwnd);
-  return true;
+  return ScrollBarMessage(hwnd, msg, wp, lp, result);
 }
 
 }  // namespace qx::skin

@@ -363,8 +363,10 @@ bool SkinEngine::AttachRes(const void* bytes, size_t length, std::string_view /*
   // The same skin again changes nothing on the windows that have it.
   const bool again = e.theme == theme.get();
   e.theme = theme.get();
-  const std::vector<HWND> fresh = SkinThreadWindows(thread);
-  const std::vector<HWND> windows = again ? fresh : SkinnedWindows();
+  // The thread's windows not skinned yet are skinned now; then every skinned
+  // window takes the new skin.
+  std::vector<HWND> windows = SkinThreadWindows(thread);
+  if (!again) windows = SkinnedWindows();
   for (HWND h : windows)
     if (WindowState* st = StateOf(h)) Apply(*st, true);
   for (HWND h : windows)

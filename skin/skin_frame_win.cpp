@@ -80,7 +80,7 @@ bool CloseEnabled(HWND hwnd) {
 
 void DrawGlyph(HDC dc, const RECT& r, int hit, bool zoomed, COLORREF c) {
   UniquePen pen(CreatePen(PS_SOLID, 1, c));
-  HGDIOBJ old = SelectObject(dc, pen.get());
+  const SelectedObject selectedPen(dc, pen.get());
   const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2, s = 5;
   auto line = [dc](int x1, int y1, int x2, int y2) {
     MoveToEx(dc, x1, y1, nullptr);
@@ -98,7 +98,7 @@ void DrawGlyph(HDC dc, const RECT& r, int hit, bool zoomed, COLORREF c) {
       line(cx - s, cy + 4, cx + s + 1, cy + 4);
       break;
     case HTMAXBUTTON: {
-      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+      const SelectedObject hollow(dc, GetStockObject(NULL_BRUSH));
       if (zoomed) {
         Rectangle(dc, cx - s, cy - s + 3, cx + s - 2, cy + s + 1);
         line(cx - s + 3, cy - s + 3, cx - s + 3, cy - s);
@@ -109,11 +109,19 @@ void DrawGlyph(HDC dc, const RECT& r, int hit, bool zoomed, COLORREF c) {
         Rectangle(dc, cx - s, cy - s, cx + s + 1, cy + s + 1);
         line(cx - s, cy - s + 1, cx + s + 1, cy - s + 1);
       }
-      SelectObject(dc, oldBrush);
       break;
     }
   }
-  SelectObject(dc, old);
+}
+
+// The window's title in the caption font, cut short with an ellipsis.
+void DrawCaptionText(HDC dc, HWND hwnd, RECT text, HFONT font, COLORREF colour) {
+  const std::wstring title = WindowTextW(hwnd);
+  const SelectedObject selectedFont(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colour);
+  DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
+            DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 
 // The caption band into `dc` (a bitmap of the band's size).
@@ -124,14 +132,8 @@ void DrawCaption(HDC dc, HWND hwnd, const WindowState& st, const Layout& l, cons
                t.Colour(active ? SkinColour::CaptionBottom : SkinColour::CaptionInactiveBottom));
   if (!IsRectEmpty(&l.icon))
     DrawIconEx(dc, l.icon.left, l.icon.top, SmallIcon(hwnd), 16, 16, 0, nullptr, DI_NORMAL);
-  const std::wstring title = WindowTextW(hwnd);
-  HGDIOBJ oldFont = SelectObject(dc, t.CaptionFont());
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, t.Colour(active ? SkinColour::CaptionText : SkinColour::CaptionTextInactive));
-  RECT text = l.text;
-  DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
-            DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
+  DrawCaptionText(dc, hwnd, l.text, t.CaptionFont(),
+                  t.Colour(active ? SkinColour::CaptionText : SkinColour::CaptionTextInactive));
 
   for (int i = 0; i < l.buttonCount; ++i) {
     const auto& b = l.buttons[i];
@@ -259,19 +261,20 @@ void PaintFrame(WindowState& st) {
   if (!t || !IsWindowVisible(hwnd) || IsIconic(hwnd)) return;
   const Layout l = LayoutOf(hwnd, *t);
   const RECT client = ClientInWindow(hwnd);
-  HDC dc = GetWindowDC(hwnd);
-  if (!dc) return;
+  const WindowDc window = WindowDc::Whole(hwnd);
+  if (!window) return;
+  HDC dc = window.get();
   ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
 
   // The caption through a bitmap (no flicker); the rest of the border solid.
   const int w = l.box.right, band = l.caption.bottom;
-  HDC mem = CreateCompatibleDC(dc);
-  UniqueBitmap bitmap(CreateCompatibleBitmap(dc, std::max(w, 1), std::max(band, 1)));
-  HGDIOBJ old = SelectObject(mem, bitmap.get());
-  DrawCaption(mem, hwnd, st, l, *t);
-  BitBlt(dc, 0, 0, w, band, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
+  {
+    const UniqueDc mem(CreateCompatibleDC(dc));
+    const UniqueBitmap bitmap(CreateCompatibleBitmap(dc, std::max(w, 1), std::max(band, 1)));
+    const SelectedObject selectedBitmap(mem.get(), bitmap.get());
+    DrawCaption(mem.get(), hwnd, st, l, *t);
+    BitBlt(dc, 0, 0, w, band, mem.get(), 0, 0, SRCCOPY);
+  }
 
   const COLORREF side =
       t->Colour(st.active ? SkinColour::CaptionBottom : SkinColour::CaptionInactiveBottom);
@@ -282,7 +285,6 @@ void PaintFrame(WindowState& st) {
   // The outline follows the rounded corners of the window.
   const int radius = std::max(st.regionRadius, 0);
   Outline(dc, {0, 0, w, l.box.bottom}, radius, t->Colour(SkinColour::Frame));
-  ReleaseDC(hwnd, dc);
 }
 
 bool FrameMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

@@ -1,6 +1,6 @@
 // Inside the skin engine: the attached theme with its GDI objects, the state
-// kept per skinned window, and the parts (frames, controls, menus, shadow)
-// that skin_engine_win.cpp dispatches to.
+// kept per skinned window, and the parts (frames, controls, scroll bars,
+// menus, shadow) that skin_engine_win.cpp dispatches to.
 #pragma once
 
 #include <windows.h>
@@ -99,8 +99,17 @@ void PaintFrame(WindowState& st);
 bool ParentMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 bool ControlMessage(WindowState& st, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 void ApplyControl(WindowState& st);
+
+// The window scroll bars of lists and edits (skin_scrollbar_win.cpp).
+bool HasScrollBars(HWND hwnd);
 // False when a scroll bar could not be read (nothing of it drawn).
 bool PaintScrollBars(HWND hwnd);
+// WM_NCPAINT's scroll bars: all ours; the system draws them only when they
+// cannot be read.
+void PaintNonClient(HWND hwnd, WPARAM wp, LPARAM lp);
+// A message after which the system has drawn a scroll bar, or that may have
+// moved one: passed below, then ours drawn over it (true). False for the others.
+bool ScrollBarMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
 // Popup menus (skin_menu_win.cpp).
 bool MenuOwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);

@@ -82,17 +82,17 @@ void Measure(MEASUREITEMSTRUCT& mis, const MenuItem& item) {
     mis.itemHeight = 7;
     return;
   }
-  HDC dc = CreateCompatibleDC(nullptr);  // measuring needs no screen
-  HGDIOBJ old = SelectObject(dc, t.MenuFont(true));
   const size_t tab = item.text.find(L'\t');
   const std::wstring label = item.text.substr(0, tab);
   SIZE size{}, accel{};
-  GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &size);
-  if (tab != std::wstring::npos)
-    GetTextExtentPoint32W(dc, item.text.c_str() + tab + 1,
-                          static_cast<int>(item.text.size() - tab - 1), &accel);
-  SelectObject(dc, old);
-  DeleteDC(dc);
+  {
+    const UniqueDc dc(CreateCompatibleDC(nullptr));  // measuring needs no screen
+    const SelectedObject font(dc.get(), t.MenuFont(true));
+    GetTextExtentPoint32W(dc.get(), label.c_str(), static_cast<int>(label.size()), &size);
+    if (tab != std::wstring::npos)
+      GetTextExtentPoint32W(dc.get(), item.text.c_str() + tab + 1,
+                            static_cast<int>(item.text.size() - tab - 1), &accel);
+  }
   mis.itemWidth = static_cast<UINT>(28 + size.cx + (accel.cx ? 24 + accel.cx : 0) + 16);
   mis.itemHeight = static_cast<UINT>(t.Metric(SkinMetric::MenuItemHeight));
 }
@@ -118,18 +118,19 @@ void DrawItem(const DRAWITEMSTRUCT& dis, const MenuItem& item) {
   const COLORREF text = t.Colour(grayed     ? SkinColour::MenuDisabledText
                                  : selected ? SkinColour::MenuHotText
                                             : SkinColour::MenuText);
-  HGDIOBJ old = SelectObject(dc, t.MenuFont(dis.itemState & ODS_DEFAULT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, text);
-  const UINT flags =
-      DT_SINGLELINE | DT_VCENTER | ((dis.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
-  const size_t tab = item.text.find(L'\t');
-  RECT label{r.left + 28, r.top, r.right - 16, r.bottom};
-  DrawTextW(dc, item.text.c_str(), static_cast<int>(std::min(tab, item.text.size())), &label,
-            flags | DT_LEFT);
-  if (tab != std::wstring::npos)
-    DrawTextW(dc, item.text.c_str() + tab + 1, -1, &label, flags | DT_RIGHT);
-  SelectObject(dc, old);
+  {
+    const SelectedObject font(dc, t.MenuFont(dis.itemState & ODS_DEFAULT));
+    const UINT flags =
+        DT_SINGLELINE | DT_VCENTER | ((dis.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
+    const size_t tab = item.text.find(L'\t');
+    RECT label{r.left + 28, r.top, r.right - 16, r.bottom};
+    DrawTextW(dc, item.text.c_str(), static_cast<int>(std::min(tab, item.text.size())), &label,
+              flags | DT_LEFT);
+    if (tab != std::wstring::npos)
+      DrawTextW(dc, item.text.c_str() + tab + 1, -1, &label, flags | DT_RIGHT);
+  }
   if (dis.itemState & ODS_CHECKED) {  // a tick in the left margin
     const int x = r.left + 10, y = (r.top + r.bottom) / 2;
     for (int i = 0; i < 3; ++i) FillSolid(dc, {x + i, y + i - 1, x + i + 1, y + i + 2}, text);
@@ -146,19 +147,18 @@ void DrawItem(const DRAWITEMSTRUCT& dis, const MenuItem& item) {
 // The popup's edge, drawn over in the skin's colours.
 void PaintMenuEdge(HWND menuWindow) {
   const Theme& t = *CurrentTheme();
-  HDC dc = GetWindowDC(menuWindow);
+  const WindowDc dc = WindowDc::Whole(menuWindow);
   if (!dc) return;
   RECT r = WindowBox(menuWindow);
   const RECT client = ClientInWindow(menuWindow);
   const int edge = std::max<int>(2, client.left - r.left + 2);
   UniqueBrush border(CreateSolidBrush(t.Colour(SkinColour::MenuBorder)));
   UniqueBrush back(CreateSolidBrush(t.Colour(SkinColour::MenuBack)));
-  FrameRect(dc, &r, border.get());
+  FrameRect(dc.get(), &r, border.get());
   for (int i = 1; i < edge; ++i) {
     InflateRect(&r, -1, -1);
-    FrameRect(dc, &r, back.get());
+    FrameRect(dc.get(), &r, back.get());
   }
-  ReleaseDC(menuWindow, dc);
 }
 
 }  // namespace

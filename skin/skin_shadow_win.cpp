@@ -120,17 +120,12 @@ class Shadow {
     if (IsWindowVisible(window_)) ShowWindow(window_, SW_HIDE);
   }
 
-  void Render() {
-    if (!Wanted()) return;
+  // The shadow of the owner at `owner` drawn over `area` and put on the
+  // screen; false when its bitmap cannot be made.
+  bool Paint(const RECT& owner, const RECT& area, int radius) {
     const AeroSettings& a = Aero();
-    RECT owner;
-    GetWindowRect(owner_, &owner);
-    const int size = a.size, reach = size + std::max(std::abs(a.offsetX), std::abs(a.offsetY));
-    RECT area = owner;
-    InflateRect(&area, reach, reach);
+    const int size = a.size;
     const int w = area.right - area.left, h = area.bottom - area.top;
-    if (w <= 0 || h <= 0) return;
-
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = w;
@@ -138,22 +133,17 @@ class Shadow {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    UniqueBitmap dib(CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib || !bits) {
-      DeleteDC(mem);
-      ReleaseDC(nullptr, screen);
-      return;
-    }
-    HGDIOBJ old = SelectObject(mem, dib.get());
+    const WindowDc screen = WindowDc::Client(nullptr);
+    const UniqueDc mem(CreateCompatibleDC(screen.get()));
+    const UniqueBitmap dib(CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) return false;
+    const SelectedObject selectedDib(mem.get(), dib.get());
     const bool composes = SystemComposesLayers();
     if (!composes) {
-      BitBlt(mem, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+      BitBlt(mem.get(), 0, 0, w, h, screen.get(), area.left, area.top, SRCCOPY);
       GdiFlush();
     }
 
-    const int radius = Radius();
     const int peak = a.darkness ? a.darkness : kDefaultDarkness;
     const double power = a.sharpness ? 1 + a.sharpness / 25.0 : 1.6;
     RECT own = owner, base = owner;
@@ -196,10 +186,24 @@ class Shadow {
     POINT position{area.left, area.top}, origin{0, 0};
     SIZE extent{w, h};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(window_, screen, &position, &extent, mem, &origin, 0, &blend, ULW_ALPHA);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    UpdateLayeredWindow(window_, screen.get(), &position, &extent, mem.get(), &origin, 0, &blend,
+                        ULW_ALPHA);
+    return true;
+  }
+
+  void Render() {
+    if (!Wanted()) return;
+    const AeroSettings& a = Aero();
+    RECT owner;
+    GetWindowRect(owner_, &owner);
+    const int size = a.size, reach = size + std::max(std::abs(a.offsetX), std::abs(a.offsetY));
+    RECT area = owner;
+    InflateRect(&area, reach, reach);
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return;
+
+    const int radius = Radius();
+    if (!Paint(owner, area, radius)) return;
     KeepAboveOwner(SWP_SHOWWINDOW);
     placed_ = owner;
     placedRadius_ = radius;

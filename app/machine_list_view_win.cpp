@@ -1,0 +1,194 @@
+#include "app/machine_list_view_win.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/window_util_win.h"
+#include "portal/machine_order.h"
+
+namespace qx {
+namespace {
+
+struct ListColumn {
+  const char* title;
+  int width;
+};
+constexpr ListColumn kListColumns[kMachineColumnCount] = {
+    {"序号", 40},      {"业务标识", 80},  {"备注", 100},     {"线路", 80},     {"远程IP", 200},
+    {"系统账户", 90},  {"系统密码", 100}, {"宽带账户", 100}, {"宽带密码", 80}, {"开通时间", 130},
+    {"到期时间", 130}, {"状态", 70},      {"vpsid", 0},
+};
+
+// Texts in the user's language order: Chinese by pinyin where the platform
+// offers the zh-CN collation.
+int CollateGbk(std::string_view a, std::string_view b) {
+  const std::wstring x = Wide(a), y = Wide(b);
+  const int r = CompareStringEx(L"zh-CN", 0, x.data(), static_cast<int>(x.size()), y.data(),
+                                static_cast<int>(y.size()), nullptr, nullptr, 0);
+  return r ? r - CSTR_EQUAL : a.compare(b);
+}
+
+}  // namespace
+
+void MachineListView::Create(HWND parent, int x, int y, int w, int h, int id) {
+  // A virtual list: it asks for the texts of the lines it shows, so filling
+  // it costs the same for 20 and 2,000 machines.
+  list = CreateChild(parent, WC_LISTVIEWW, "",
+                     LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP |
+                         WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                     x, y, w, h, id, WS_EX_CLIENTEDGE);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
+               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  for (int c = 0; c < kMachineColumnCount; ++c) {
+    std::wstring title = Wide(kListColumns[c].title);
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    col.pszText = title.data();
+    col.cx = Scale(kListColumns[c].width);
+    col.iSubItem = c;
+    SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
+  }
+}
+
+int MachineListView::SelectedIndex() const {
+  const int i =
+      static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return i < RowCount() ? i : -1;
+}
+
+void MachineListView::ShowRows(std::vector<MachineRow> loaded) {
+  rows = std::move(loaded);
+  ApplyOrder();
+}
+
+void MachineListView::ApplyOrder() {
+  order = SortedOrder(rows, sortColumn, sortDescending, CollateGbk);
+  SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
+  // The sort mark in the header.
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  for (int c = 0; c < kMachineColumnCount; ++c) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!SendMessageW(header, HDM_GETITEMW, c, reinterpret_cast<LPARAM>(&item))) continue;
+    const int was = item.fmt;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (c == sortColumn) item.fmt |= sortDescending ? HDF_SORTDOWN : HDF_SORTUP;
+    // Setting an item redraws the whole header: only where the mark moves.
+    if (item.fmt != was) SendMessageW(header, HDM_SETITEMW, c, reinterpret_cast<LPARAM>(&item));
+  }
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+// A click on a column title sorts by it, a second click reverses the order;
+// the selected machine stays selected wherever it lands.
+void MachineListView::OnColumnClick(int column) {
+  const int line = SelectedIndex();
+  const int selectedRow = line >= 0 ? order[static_cast<size_t>(line)] : -1;
+  if (column == sortColumn) {
+    sortDescending = !sortDescending;
+  } else {
+    sortColumn = column;
+    sortDescending = false;
+  }
+  ApplyOrder();
+  if (selectedRow < 0) return;
+  for (int i = 0; i < RowCount(); ++i)
+    if (order[static_cast<size_t>(i)] == selectedRow) return SelectLine(i);
+}
+
+void MachineListView::SelectLine(int line) {
+  LVITEMW clear{};
+  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  LVITEMW select{};
+  select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, line, reinterpret_cast<LPARAM>(&select));
+}
+
+bool MachineListView::SelectedLinePoint(POINT& screen) const {
+  const int line = SelectedIndex();
+  if (line < 0) return false;
+  RECT r{};
+  r.left = LVIR_BOUNDS;
+  SendMessageW(list, LVM_ENSUREVISIBLE, line, FALSE);
+  SendMessageW(list, LVM_GETITEMRECT, line, reinterpret_cast<LPARAM>(&r));
+  screen = {r.left + 40, r.bottom};
+  ClientToScreen(list, &screen);
+  return true;
+}
+
+// Lines past their expiry time in grey, within 3 days in red, within 7 in orange.
+LRESULT MachineListView::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
+  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+  if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  const int line = static_cast<int>(draw.nmcd.dwItemSpec);
+  if (line < 0 || line >= RowCount()) return CDRF_DODEFAULT;
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  char now[32];
+  std::snprintf(now, sizeof now, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
+                t.wHour, t.wMinute, t.wSecond);
+  switch (ExpiryOf(CellText(line, ColExpiry), ParseDateTime(now).value_or(0))) {
+    case Expiry::Past:
+      draw.clrText = RGB(128, 128, 128);
+      break;
+    case Expiry::Within3Days:
+      draw.clrText = RGB(220, 0, 0);
+      break;
+    case Expiry::Within7Days:
+      draw.clrText = RGB(230, 120, 0);
+      break;
+    case Expiry::None:
+      return CDRF_DODEFAULT;
+  }
+  return CDRF_NEWFONT;
+}
+
+// The list asks for a cell's text (also for LVM_GETITEMTEXT from outside).
+void MachineListView::OnGetDispInfo(NMLVDISPINFOW& info) const {
+  LVITEMW& item = info.item;
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+  if (item.iItem < 0 || item.iItem >= RowCount() || item.iSubItem < 0 ||
+      item.iSubItem >= kMachineColumnCount) {
+    item.pszText[0] = L'\0';
+    return;
+  }
+  const std::wstring text = Wide(CellText(item.iItem, item.iSubItem));
+  const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
+  std::copy_n(text.data(), n, item.pszText);
+  item.pszText[n] = L'\0';
+}
+
+bool MachineListView::OnNotify(NMHDR& hdr, LRESULT& result) {
+  result = 0;
+  switch (hdr.code) {
+    case NM_CUSTOMDRAW:
+      result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(hdr));
+      return true;
+    case LVN_GETDISPINFOW:
+      OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(hdr));
+      return true;
+    case LVN_COLUMNCLICK:
+      OnColumnClick(reinterpret_cast<NMLISTVIEW&>(hdr).iSubItem);
+      return true;
+  }
+  return false;
+}
+
+// The first line whose address holds the search text; 搜索 again with the
+// same text moves on to the next such line, wrapping at the end.
+void MachineListView::Search(const Text& wanted) {
+  const int n = RowCount();
+  const int selected = SelectedIndex();
+  const int start = (wanted == lastSearch && selected >= 0) ? selected + 1 : 0;
+  lastSearch = wanted;
+  for (int k = 0; k < n; ++k) {
+    const int i = (start + k) % n;
+    if (!AddressMatches(CellText(i, ColRemoteAddress), wanted)) continue;
+    SetFocus(list);
+    SelectLine(i);
+    return;
+  }
+}
+
+}  // namespace qx

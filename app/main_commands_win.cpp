@@ -1,0 +1,113 @@
+#include "app/main_commands_win.h"
+
+#include <string>
+
+#include "app/commands.h"
+#include "app/machine_commands_win.h"
+#include "app/main_window_win.h"
+#include "app/menus_win.h"
+#include "app/portal_commands_win.h"
+#include "app/skins_win.h"
+#include "app/top_windows.h"
+#include "app/window_util_win.h"
+#include "base/config.h"
+#include "portal/version_check.h"
+
+namespace qx {
+namespace {
+
+UniqueMenu ListMenu(const MainWindow& w) {
+  return BuildPopupMenu(ListMenuEntries(),
+                        [&w](int command) { return command == CmdRefresh && w.loading; });
+}
+
+void Search(MainWindow& w) { w.view.Search(GetWindowTextGbk(w.searchText)); }
+
+void ShowAbout() {
+  MessageBoxGbk("QARVEX挂机宝管理终端\r\n版本：" + std::to_string(kOwnVersion), "信息：");
+}
+
+}  // namespace
+
+void RouteMainCommand(MainWindow& w, int id, int code) {
+  if (id == CmdFocusSearch) {
+    SetFocus(w.searchText);
+    SendMessageW(w.searchText, EM_SETSEL, 0, -1);
+    return;
+  }
+  if (id == IDOK) {  // Enter: 搜索 in the search box, connect on a line
+    if (GetFocus() == w.searchText) Search(w);
+    if (GetFocus() == w.view.list) ConnectSelectedMachine();
+    return;
+  }
+  if (id >= CmdConnect && !MenuCommandReady(id)) return;  // not built yet
+  if (RunMachineCommand(id)) return;
+  if (RunPortalCommand(id)) return;
+  if (RunSkinCommand(id)) return;
+  switch (id) {
+    case IdMainSearchButton:
+      Search(w);
+      return;
+    case IdMainPortalButton:
+      ShellOpen(PortalBaseUrl() + "//");
+      return;
+    case IdMainContactPicture:
+      if (code == STN_CLICKED) ShellOpen(ContactUrl());
+      return;
+    case CmdRefresh:
+      w.RefreshMachineList();
+      return;
+    case CmdBuyVps:
+      ShellOpen(PortalBaseUrl() + "//business/tarn/gxip.html");
+      return;
+    case CmdContact:
+      ShellOpen(ContactUrl());
+      return;
+    case CmdAbout:
+      ShowAbout();
+      return;
+    case CmdTrayOpen:
+      w.Restore();
+      return;
+    case CmdTrayWebsite:
+      ShellOpen(WebsiteUrl());
+      return;
+    case CmdTrayExit:
+      DestroyWindow(w.hwnd);
+      return;
+  }
+}
+
+void RouteListAction(MainWindow& w, const NMHDR& hdr) {
+  switch (hdr.code) {
+    case NM_DBLCLK:
+    case NM_RETURN:
+      ConnectSelectedMachine();
+      return;
+    case LVN_KEYDOWN:
+      // Ctrl+C copies the selected machine's remote address.
+      if (reinterpret_cast<const NMLVKEYDOWN&>(hdr).wVKey == 'C' && GetKeyState(VK_CONTROL) < 0)
+        RunMachineCommand(CmdCopyRemoteAddress);
+      return;
+    case NM_RCLICK:
+      // Only a selected line gets the context menu.
+      if (w.view.SelectedIndex() < 0) return;
+      PopupMenuAtCursor(w.hwnd, ListMenu(w).get());
+      return;
+  }
+}
+
+void OpenListMenuAtLine(MainWindow& w) {
+  POINT at;
+  if (w.view.SelectedLinePoint(at)) PopupMenuAt(w.hwnd, ListMenu(w).get(), at);
+}
+
+HACCEL MainWindowAccelerators() {
+  static HACCEL table = [] {
+    ACCEL keys[] = {{FVIRTKEY, VK_F5, CmdRefresh}, {FVIRTKEY | FCONTROL, 'F', CmdFocusSearch}};
+    return CreateAcceleratorTableW(keys, 2);
+  }();
+  return table;
+}
+
+}  // namespace qx
