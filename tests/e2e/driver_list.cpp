@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/commands.h"
 #include "tests/e2e/driver.h"
 
 namespace e2e {
@@ -46,6 +47,35 @@ class RemoteMemory {
 constexpr int kTextChars = 4096;
 
 }  // namespace
+
+bool Loaded(HWND main) {
+  return !IsWindowVisible(GetDlgItem(main, qx::IdMainLoadingLabel)) &&
+         !Text(GetDlgItem(main, qx::IdMainCount)).empty();
+}
+
+HWND LoggedInTest::OpenMain(const std::string& atLogin, const std::vector<std::wstring>& env,
+                            const std::function<void(HWND)>& onLogin) {
+  main = list = nullptr;
+  program = std::make_unique<Program>(portal, env);
+  HWND login = program->WaitLoginReady();
+  if (!login) return nullptr;
+  if (!atLogin.empty()) portal.Set(atLogin);
+  if (onLogin) onLogin(login);
+  LogInAsDemo(login);
+  HWND opened = program->WaitWindowClass(kMainClass);
+  if (!opened) return nullptr;
+  list = GetDlgItem(opened, qx::IdMainList);
+  main = opened;
+  return WaitLoaded() ? main : nullptr;
+}
+
+bool LoggedInTest::WaitLoaded(DWORD timeoutMs) const {
+  return WaitFor([&] { return Loaded(main); }, timeoutMs);
+}
+
+size_t LoggedInTest::Requests(const std::string& pathPrefix) const {
+  return portal.LogLines(pathPrefix).size();
+}
 
 int ListItemCount(HWND list) {
   DWORD_PTR n = 0;
@@ -114,25 +144,8 @@ bool ListLineCentre(HWND list, int row, POINT& screen) {
 }
 
 HWND FindPopupMenu(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } s{pid, nullptr};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(h, &owner);
-        wchar_t cls[16] = {};
-        GetClassNameW(h, cls, 16);
-        if (owner == s->pid && IsWindowVisible(h) && std::wstring(cls) == L"#32768") {
-          s->found = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.found;
+  const std::vector<HWND> menus = TopWindows(pid, L"#32768");
+  return menus.empty() ? nullptr : menus.front();
 }
 
 // Every event carries the point itself: a pointer position the X server

@@ -1,13 +1,40 @@
-// More of the driver: reading another process's list view, its popup menus,
-// real mouse clicks, and the demo portal's expected machine rows.
+// More of the driver: the program logged in as demo, reading another
+// process's list view, its popup menus, real mouse clicks, and the demo
+// portal's expected machine rows.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/driver.h"
+
 namespace e2e {
+
+// The main window has finished its creation sequence or a reload: the
+// loading text is gone and the count is shown.
+bool Loaded(HWND main);
+
+// A test of the main window: the program started and logged in as demo.
+class LoggedInTest : public PortalTest {
+ protected:
+  // Starts qarvex.exe (with `env`), waits for its login window, sets
+  // `atLogin` at the portal (for the main window only) and runs `onLogin`,
+  // logs in as demo and waits for the main window's filled list. Null when
+  // a step failed; `program` tells the windows.
+  HWND OpenMain(const std::string& atLogin = {}, const std::vector<std::wstring>& env = {},
+                const std::function<void(HWND)>& onLogin = {});
+  // Waits for the end of the running load.
+  bool WaitLoaded(DWORD timeoutMs = 120000) const;
+  // How many requests for paths starting with `pathPrefix` the portal received.
+  size_t Requests(const std::string& pathPrefix) const;
+
+  std::unique_ptr<Program> program;
+  HWND main = nullptr, list = nullptr;
+};
 
 using Row = std::vector<std::wstring>;
 

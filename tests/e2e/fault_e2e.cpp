@@ -8,12 +8,9 @@
 // The other Windows headers need windows.h first.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
+#include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/commands.h"
@@ -30,8 +27,7 @@ namespace {
 // Short request bounds for the program under test (QARVEX_REQUEST_TIMEOUT_MS):
 // each wait 2 s, a whole request at most four times that (its deadline); 5 s
 // for the 50 MB pages, which must come whole even on a busy machine.
-constexpr int kSlackMs = 1500;  // a loaded machine under Wine
-constexpr ULONGLONG kProbeLimitMs = 100;
+constexpr int kSlackMs = 3000;  // a loaded machine under Wine
 
 // What a page under the fault gives the program.
 enum class Outcome {
@@ -64,71 +60,7 @@ std::wstring Gbk(const std::string& gbk) {
   return w;
 }
 
-// Asks the program's windows WM_NULL every 20 ms from its own thread and
-// keeps the slowest answer (a window that does not answer within the limit
-// counts as the limit and more).
-class ResponsivenessProbe {
- public:
-  explicit ResponsivenessProbe(const Program& program)
-      : program_(program), thread_([this] { Run(); }) {}
-  ~ResponsivenessProbe() {
-    stop_ = true;
-    thread_.join();
-  }
-  ULONGLONG Slowest() const { return slowest_; }
-  long Probes() const { return probes_; }
-  std::string Counts() const {
-    return std::to_string(probes_) + " probes, " + std::to_string(over_) + " over the limit";
-  }
-  // What the test is doing now; the slowest answer is told with it.
-  void Step(const char* step) { step_ = step; }
-  // While the main window is being made (about 0.1 s of window work under
-  // Wine, no request in it) the probe waits.
-  void Pause(bool paused) { paused_ = paused; }
-  std::string SlowestStep() const {
-    std::lock_guard lock(mutex_);
-    return slowestStep_;
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      for (const wchar_t* cls : {kLoginClass, kMainClass}) {
-        if (paused_) break;
-        HWND window = program_.FindWindowByClass(cls);
-        if (!window) continue;
-        const ULONGLONG start = GetTickCount64();
-        DWORD_PTR result;
-        const bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
-                                                  kProbeLimitMs, &result) != 0;
-        const DWORD error = answered ? 0 : GetLastError();
-        ULONGLONG took = GetTickCount64() - start;
-        // Unanswered: too slow, unless the window was on its way out.
-        if (!answered && IsWindow(window)) took = std::max(took, kProbeLimitMs + 1);
-        if (took > slowest_) {
-          std::lock_guard lock(mutex_);
-          slowest_ = took;
-          slowestStep_ = std::string(step_.load()) + " (" + WideToUtf8(cls) + ", " +
-                         (answered ? "answered" : "error " + std::to_string(error)) + ")";
-        }
-        ++probes_;
-        if (took > kProbeLimitMs) ++over_;
-      }
-      Sleep(20);
-    }
-  }
-
-  const Program& program_;
-  std::atomic<bool> stop_{false}, paused_{false};
-  std::atomic<ULONGLONG> slowest_{0};
-  std::atomic<long> probes_{0}, over_{0};
-  std::atomic<const char*> step_{"launch"};
-  mutable std::mutex mutex_;
-  std::string slowestStep_;
-  std::thread thread_;
-};
-
-class FaultTest : public PortalTest, public ::testing::WithParamInterface<Fault> {
+class FaultTest : public LoggedInTest, public ::testing::WithParamInterface<Fault> {
  protected:
   void SetFault(const std::string& path, const std::string& mode) const {
     ASSERT_NE(HttpGet(portal.url + "/__admin/fault?path=" + path + "&mode=" + mode), "");
@@ -143,15 +75,11 @@ class FaultTest : public PortalTest, public ::testing::WithParamInterface<Fault>
     WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); });
     return seen;
   }
-  static bool Loaded(HWND main) {
-    return !IsWindowVisible(GetDlgItem(main, qx::IdMainLoadingLabel)) &&
-           !Text(GetDlgItem(main, qx::IdMainCount)).empty();
-  }
   // Waits for the load that a 刷新 started (the loading text shows first).
-  bool Refresh(HWND main) const {
+  bool Refresh() const {
     PostMessageW(main, WM_COMMAND, qx::CmdRefresh, 0);
     return WaitFor([&] { return IsWindowVisible(GetDlgItem(main, qx::IdMainLoadingLabel)); }) &&
-           WaitFor([&] { return Loaded(main); }, 60000);
+           WaitLoaded(60000);
   }
   // The labels and the list as the user sees them.
   struct Shown {
@@ -175,8 +103,6 @@ class FaultTest : public PortalTest, public ::testing::WithParamInterface<Fault>
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << WideToUtf8(found.cFileName);
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
   }
-
-  std::unique_ptr<Program> program;
 };
 
 TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
@@ -187,7 +113,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   portal.Set("latency_ms=20");
   const std::wstring env = L"QARVEX_REQUEST_TIMEOUT_MS=" + std::to_wstring(fault.timeoutMs);
   program = std::make_unique<Program>(portal, std::vector<std::wstring>{env});
-  ResponsivenessProbe probe(*program);
+  StallProbe probe(program->pid());
   HWND login = program->WaitLoginReady();
   ASSERT_TRUE(login) << program->DescribeWindows();
 
@@ -195,11 +121,8 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   probe.Step("login");
   SetFault("/login/login", fault.mode);
   SetFault("/user/*", fault.mode);
-  TypeText(GetDlgItem(login, qx::IdLoginUser), L"demo");
-  TypeText(GetDlgItem(login, qx::IdLoginPassword), L"demo123");
   ULONGLONG clicked = GetTickCount64();
-  probe.Pause(fault.outcome == Outcome::Whole);  // this post opens the main window
-  Click(GetDlgItem(login, qx::IdLoginButton));
+  LogInAsDemo(login);
   if (fault.outcome != Outcome::Whole) {
     const auto [title, text] = CloseBox();
     // The portal is given 2 s after the post; the post itself ends within its bound.
@@ -220,18 +143,14 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
     ASSERT_TRUE(WaitFor([&] { return Enabled(button) && Text(button) == L"登录"; }));
     // Cleared: the next post logs in.
     SetFault("/login/login", "none");
-    probe.Pause(true);
     Click(button);
   }
   probe.Step("creation");
-  HWND main = program->WaitWindowClass(kMainClass);
+  main = program->WaitWindowClass(kMainClass);
   HWND failureBox = main ? nullptr : program->FindMessageBox();
   ASSERT_TRUE(main) << program->DescribeWindows() << " "
                     << WideToUtf8(failureBox ? MessageBoxText(failureBox) : L"");
-  DWORD_PTR made;  // answered once the window is made: its requests are under way
-  SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &made);
-  probe.Pause(false);
-  ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 60000));
+  ASSERT_TRUE(WaitLoaded(60000));
   Shown shown = Summary(main);
   if (fault.outcome == Outcome::Failed) {
     EXPECT_EQ(shown.member, L"");
@@ -253,7 +172,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   probe.Step("refresh");
   SetFault("/user/*", "none");
   SetFault("/user/cloud/menu/*", fault.mode);
-  ASSERT_TRUE(Refresh(main));
+  ASSERT_TRUE(Refresh());
   shown = Summary(main);
   EXPECT_EQ(shown.member, L"demo");
   EXPECT_EQ(shown.balance, L"128.50");
@@ -261,7 +180,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   EXPECT_EQ(shown.rows, fault.outcome == Outcome::Whole ? 36 : 0);
   // Cleared: the next load lists every machine.
   SetFault("/user/cloud/menu/*", "none");
-  ASSERT_TRUE(Refresh(main));
+  ASSERT_TRUE(Refresh());
   shown = Summary(main);
   EXPECT_EQ(shown.count, L"36台");
   EXPECT_EQ(shown.rows, 36);
@@ -305,7 +224,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
     const long ms = std::atol(hits.c_str() + at + 5);
     EXPECT_LE(ms, fault.DeadlineMs() + kSlackMs) << hits;
     if (fault.stalls) {
-      EXPECT_GE(ms, fault.timeoutMs - 200) << hits;
+      EXPECT_GE(ms, fault.timeoutMs * 3 / 4) << hits;
     }
   }
   if (fault.stalls) {
@@ -317,11 +236,7 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   DWORD code = 1;
   EXPECT_TRUE(program->WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
-  EXPECT_GT(probe.Probes(), 50);
-  EXPECT_LE(probe.Slowest(), kProbeLimitMs)
-      << "the slowest answer to WM_NULL (ms), during: " << probe.SlowestStep();
-  std::printf("PROBE %s: slowest %llu ms (%s), %s\n", fault.mode, probe.Slowest(),
-              probe.SlowestStep().c_str(), probe.Counts().c_str());
+  EXPECT_TRUE(AnsweredPromptly(probe.Take())) << fault.mode;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFault, FaultTest, ::testing::ValuesIn(kFaults),

@@ -115,7 +115,7 @@ TEST_F(LoginTest, LiveSessionOffersOneClickLogin) {
     std::unique_ptr<Program> program;
     HWND login = StartAtLogin(program);
     ASSERT_TRUE(login);
-    LogIn(login, L"demo", L"demo123");
+    LogInAsDemo(login);
     HWND main = program->WaitWindowClass(kMainClass);
     ASSERT_TRUE(main);
     PostMessageW(main, WM_CLOSE, 0, 0);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 #include "app/commands.h"
 #include "tests/e2e/driver.h"
@@ -19,33 +18,8 @@ namespace {
 
 constexpr int kColumns = 13;
 
-class MainWindowTest : public PortalTest {
+class MainWindowTest : public LoggedInTest {
  protected:
-  // Starts the program, logs in as demo through the login window and waits
-  // until the main window has loaded. `beforeLogin` runs once the login
-  // window is up (to change the portal for the main window only), then
-  // `atLogin` with the login window.
-  HWND OpenMain(const std::string& beforeLogin = {},
-                const std::function<void(HWND)>& atLogin = {}) {
-    program = std::make_unique<Program>(portal);
-    HWND login = program->WaitLoginReady();
-    if (!login) return nullptr;
-    if (!beforeLogin.empty()) portal.Set(beforeLogin);
-    if (atLogin) atLogin(login);
-    TypeText(GetDlgItem(login, IdLoginUser), L"demo");
-    TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-    Click(GetDlgItem(login, IdLoginButton));
-    HWND main = program->WaitWindowClass(kMainClass);
-    if (!main) return nullptr;
-    list = GetDlgItem(main, IdMainList);
-    if (!WaitFor([&] { return Loaded(main); }, 120000)) return nullptr;
-    return main;
-  }
-  // The creation sequence or a reload has finished.
-  static bool Loaded(HWND main) {
-    return !IsWindowVisible(GetDlgItem(main, IdMainLoadingLabel)) &&
-           !Text(GetDlgItem(main, IdMainCount)).empty();
-  }
   // What the list should hold: the portal's rows numbered from 1.
   std::vector<Row> ExpectedRows() const {
     std::vector<Row> rows = ParseJsonRows(HttpGet(portal.url + "/__admin/machines"));
@@ -53,12 +27,6 @@ class MainWindowTest : public PortalTest {
       rows[i].insert(rows[i].begin(), std::to_wstring(i + 1));
     return rows;
   }
-  size_t Requests(const std::string& pathPrefix) const {
-    return portal.LogLines(pathPrefix).size();
-  }
-
-  std::unique_ptr<Program> program;
-  HWND list = nullptr;
 };
 
 void ExpectSameRows(const std::vector<Row>& actual, const std::vector<Row>& expected) {
@@ -70,8 +38,7 @@ void ExpectSameRows(const std::vector<Row>& actual, const std::vector<Row>& expe
 }
 
 TEST_F(MainWindowTest, ShowsSummaryNoticeAndEveryMachineInPageOrder) {
-  HWND main = OpenMain();
-  ASSERT_TRUE(main) << "the main window did not load";
+  ASSERT_TRUE(OpenMain()) << "the main window did not load";
   EXPECT_FALSE(program->FindWindowByClass(kLoginClass));
   EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"demo");
   EXPECT_EQ(Text(GetDlgItem(main, IdMainBalance)), L"128.50");
@@ -104,15 +71,13 @@ TEST_F(MainWindowTest, ShowsSummaryNoticeAndEveryMachineInPageOrder) {
 
 TEST_F(MainWindowTest, TwoThousandMachinesAreAllListed) {
   portal.Set("machines=2000");
-  HWND main = OpenMain();
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain());
   EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"2000台");
   ExpectSameRows(ReadListView(list, kColumns), ExpectedRows());
 }
 
 TEST_F(MainWindowTest, ExpiredSessionGivesEmptyLabelsAndListWithoutAMessage) {
-  HWND main = OpenMain("expired=1");
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain("expired=1"));
   EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"");
   EXPECT_EQ(Text(GetDlgItem(main, IdMainBalance)), L"");
   EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"0台");
@@ -123,8 +88,7 @@ TEST_F(MainWindowTest, ExpiredSessionGivesEmptyLabelsAndListWithoutAMessage) {
 }
 
 TEST_F(MainWindowTest, NoticePageDownLeavesOnlyTheNoticeEmpty) {
-  HWND main = OpenMain("notice_down=1");
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain("notice_down=1"));
   EXPECT_EQ(Text(GetDlgItem(main, IdMainNotice)), L"");
   EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"demo");
   EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"36台");
@@ -132,8 +96,7 @@ TEST_F(MainWindowTest, NoticePageDownLeavesOnlyTheNoticeEmpty) {
 }
 
 TEST_F(MainWindowTest, SearchSelectsTheFirstMatchingAddressAndOtherwiseChangesNothing) {
-  HWND main = OpenMain();
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain());
   const std::vector<Row> rows = ExpectedRows();
   HWND edit = GetDlgItem(main, IdMainSearchText), button = GetDlgItem(main, IdMainSearchButton);
   auto search = [&](const std::wstring& text) {
@@ -168,8 +131,7 @@ TEST_F(MainWindowTest, SearchSelectsTheFirstMatchingAddressAndOtherwiseChangesNo
 }
 
 TEST_F(MainWindowTest, TwoQuickReloadsGiveOneList) {
-  HWND main = OpenMain();
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain());
   HWND loading = GetDlgItem(main, IdMainLoadingLabel);
   const size_t before = Requests("//user/cloud/menu/outstart");
   PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
@@ -187,8 +149,7 @@ TEST_F(MainWindowTest, TwoQuickReloadsGiveOneList) {
 }
 
 TEST_F(MainWindowTest, ContextMenuOpensOnlyOnASelectedLine) {
-  HWND main = OpenMain("machines=3");
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain("machines=3"));
   ASSERT_EQ(ListItemCount(list), 3);
   SetForegroundWindow(main);
 
@@ -212,15 +173,30 @@ TEST_F(MainWindowTest, ContextMenuOpensOnlyOnASelectedLine) {
 }
 
 TEST_F(MainWindowTest, AnUnknownCommandDoesNothingAndExitEndsTheProgram) {
-  HWND main = OpenMain();
-  ASSERT_TRUE(main);
+  ASSERT_TRUE(OpenMain());
   SelectListLine(list, 0);
+  const size_t requests = portal.LogLines("").size();
+  const DWORD clipboard = GetClipboardSequenceNumber();
+  const HANDLE skin = GetPropW(main, L"QarvexSkin");
   PostMessageW(main, WM_COMMAND, 0x7ff0, 0);  // no command of ours
+  // 刷新 behind it: once its requests have come, the command has been handled.
+  PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
+  ASSERT_TRUE(
+      WaitFor([&] { return Requests("//user/cloud/menu/third") == 2 && Loaded(main); }, 60000));
+  std::vector<std::string> paths;
+  const std::vector<std::string> log = portal.LogLines("");
+  for (size_t i = requests; i < log.size(); ++i) paths.push_back(JsonString(log[i], "path"));
+  ASSERT_EQ(paths.size(), 4u) << ::testing::PrintToString(paths);
+  EXPECT_EQ(paths[0], "//user/members");
+  EXPECT_EQ(paths[3].rfind("//user/cloud/menu/third?", 0), 0u);
+  EXPECT_EQ(TopWindows(program->pid()), std::vector<HWND>{main}) << program->DescribeWindows();
+  EXPECT_EQ(GetClipboardSequenceNumber(), clipboard);
+  EXPECT_EQ(GetPropW(main, L"QarvexSkin"), skin);
+
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
   DWORD code = 1;
   ASSERT_TRUE(program->WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
-  EXPECT_EQ(Requests("//user/cloudManage/"), 0u);
 }
 
 // The browser stand-in's log: one URL a line, in the order they were opened.
@@ -262,15 +238,14 @@ TEST_F(MainWindowTest, WebPageCommandsOpenTheirPagesAndTheTrayIconRestoresOrOpen
     EXPECT_EQ(log.back(), url) << what;
   };
   const std::string base = portal.url;
-  HWND main = OpenMain({}, [&](HWND login) {
+  ASSERT_TRUE(OpenMain({}, {}, [&](HWND login) {
     opens(
         "register label", [&] { PressLeftButton(GetDlgItem(login, IdLoginRegister)); },
         base + "//register");
     opens(
         "password recovery label", [&] { PressLeftButton(GetDlgItem(login, IdLoginRecover)); },
         base + "//getPassword");
-  });
-  ASSERT_TRUE(main);
+  }));
   opens(
       "portal button", [&] { Click(GetDlgItem(main, IdMainPortalButton)); }, base + "//");
   opens(
@@ -351,29 +326,19 @@ class SystemDpiSetting {
 // controls, list columns and the font.
 TEST_F(MainWindowTest, At150PercentTheLayoutIsScaled) {
   SystemDpiSetting dpi(144);
-  program = std::make_unique<Program>(portal);
-  HWND login = program->WaitLoginReady();
-  dpi.Restore();  // the program has read it
-  ASSERT_TRUE(login) << program->DescribeWindows();
-  RECT r;
-  GetClientRect(login, &r);
-  EXPECT_EQ(r.right, 521);  // 347 × 223 at 96 DPI
-  EXPECT_EQ(r.bottom, 335);
-  HWND user = GetDlgItem(login, IdLoginUser);
-  GetWindowRect(user, &r);
-  MapWindowPoints(nullptr, login, reinterpret_cast<POINT*>(&r), 2);
-  EXPECT_EQ(r.left, 132);  // (88, 40) 168 × 32
-  EXPECT_EQ(r.top, 60);
-  EXPECT_EQ(r.right - r.left, 252);
-  EXPECT_EQ(r.bottom - r.top, 48);
-
-  TypeText(user, L"demo");
-  TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-  Click(GetDlgItem(login, IdLoginButton));
-  HWND main = program->WaitWindowClass(kMainClass);
-  ASSERT_TRUE(main) << program->DescribeWindows();
-  ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 120000));
-  list = GetDlgItem(main, IdMainList);
+  ASSERT_TRUE(OpenMain({}, {}, [&](HWND login) {
+    dpi.Restore();  // the program has read it
+    RECT r;
+    GetClientRect(login, &r);
+    EXPECT_EQ(r.right, 521);  // 347 × 223 at 96 DPI
+    EXPECT_EQ(r.bottom, 335);
+    GetWindowRect(GetDlgItem(login, IdLoginUser), &r);
+    MapWindowPoints(nullptr, login, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 132);  // (88, 40) 168 × 32
+    EXPECT_EQ(r.top, 60);
+    EXPECT_EQ(r.right - r.left, 252);
+    EXPECT_EQ(r.bottom - r.top, 48);
+  })) << program->DescribeWindows();
   EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 4, 0), 300);
   EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 12, 0), 0);
   // Lines as tall as the 18-pixel font (the 12-pixel one gives about 16).
@@ -381,8 +346,8 @@ TEST_F(MainWindowTest, At150PercentTheLayoutIsScaled) {
   ASSERT_TRUE(ListLineCentre(list, 0, first) && ListLineCentre(list, 1, second));
   EXPECT_GE(second.y - first.y, 18);
   // The contact picture's box (96 × 24 at 96 DPI).
-  HWND picture = GetDlgItem(main, IdMainContactPicture);
-  GetWindowRect(picture, &r);
+  RECT r;
+  GetWindowRect(GetDlgItem(main, IdMainContactPicture), &r);
   EXPECT_EQ(r.right - r.left, 144);
   EXPECT_EQ(r.bottom - r.top, 36);
 }

@@ -9,7 +9,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <memory>
 
 #include "app/commands.h"
 #include "tests/e2e/driver.h"
@@ -117,10 +116,10 @@ std::string ResourceOf(const std::wstring& exe, int id) {
   return bytes;
 }
 
-class LinuxRemoteTest : public PortalTest {
+class LinuxRemoteTest : public LoggedInTest {
  protected:
   void SetUp() override {
-    PortalTest::SetUp();
+    LoggedInTest::SetUp();
     const std::string dir = Env("QARVEX_SSH_DIR");
     std::string port = ReadFileBytes(Utf8ToWide(dir + "/port"));
     while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
@@ -151,26 +150,9 @@ class LinuxRemoteTest : public PortalTest {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kHostKeys, keyName.c_str());
   }
 
-  // Logs in as demo and waits for the filled main window.
-  HWND OpenMain() {
-    program = std::make_unique<Program>(portal);
-    HWND login = program->WaitLoginReady();
-    if (!login) return nullptr;
-    TypeText(GetDlgItem(login, IdLoginUser), L"demo");
-    TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-    Click(GetDlgItem(login, IdLoginButton));
-    HWND main = program->WaitWindowClass(kMainClass);
-    if (!main || !WaitFor([&] { return Loaded(main); }, 120000)) return nullptr;
-    return main;
-  }
-  static bool Loaded(HWND main) {
-    return !IsWindowVisible(GetDlgItem(main, IdMainLoadingLabel)) &&
-           !Text(GetDlgItem(main, IdMainCount)).empty();
-  }
   std::string Record() const { return ReadFileBytes(record); }
 
   static constexpr const wchar_t* kHostKeys = L"Software\\SimonTatham\\PuTTY\\SshHostKeys";
-  std::unique_ptr<Program> program;
   std::wstring address, record, keyName;
 };
 
@@ -184,14 +166,12 @@ TEST_F(LinuxRemoteTest, PuttyLogsInAsRootWithThePasswordAndOpensAShell) {
   CloseHandle(stale);
 
   portal.Set("ssh_machine=" + PercentEncode(WideToUtf8(address + L" " + kPassword)));
-  HWND main = OpenMain();
-  ASSERT_TRUE(main) << program->DescribeWindows();
+  ASSERT_TRUE(OpenMain()) << program->DescribeWindows();
   const std::wstring exe = Utf8ToWide(Env("QARVEX_EXE"));
   const std::string image = ResourceOf(exe, 20);
   ASSERT_GT(image.size(), 500000u);
   EXPECT_TRUE(ReadFileBytes(L"C:\\qarvex\\putty.exe") == image);
 
-  HWND list = GetDlgItem(main, IdMainList);
   const std::vector<Row> rows = ReadListView(list, 7);
   ASSERT_FALSE(rows.empty());
   ASSERT_EQ(rows[0][4], address);
@@ -224,7 +204,7 @@ TEST_F(LinuxRemoteTest, PuttyLogsInAsRootWithThePasswordAndOpensAShell) {
         return !now.empty() && now[0][4] == L"-proxycmd:22";
       },
       60000));
-  ASSERT_TRUE(WaitFor([&] { return Loaded(main); }, 60000));
+  ASSERT_TRUE(WaitLoaded());
   SelectListLine(list, 0);
   PostMessageW(main, WM_COMMAND, CmdLinuxRemote, 0);
   HWND box = program->WaitMessageBox();

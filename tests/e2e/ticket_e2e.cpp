@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <memory>
-
 #include "app/commands.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/driver_list.h"
@@ -55,22 +53,8 @@ HICON BoxIcon(HWND box) {
   return reinterpret_cast<HICON>(icon);
 }
 
-class PortalFormsTest : public PortalTest {
+class PortalFormsTest : public LoggedInTest {
  protected:
-  // Logs in as demo through the login window and waits for the filled list.
-  HWND OpenMain() {
-    program = std::make_unique<Program>(portal);
-    HWND login = program->WaitLoginReady();
-    if (!login) return nullptr;
-    TypeText(GetDlgItem(login, IdLoginUser), L"demo");
-    TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-    Click(GetDlgItem(login, IdLoginButton));
-    HWND main = program->WaitWindowClass(kMainClass);
-    if (!main) return nullptr;
-    list = GetDlgItem(main, IdMainList);
-    if (!WaitFor([&] { return ListItemCount(list) > 1; }, 120000)) return nullptr;
-    return main;
-  }
   // The box the program shows next: its title, text and icon; OK pressed.
   struct Box {
     std::wstring title, text;
@@ -88,32 +72,10 @@ class PortalFormsTest : public PortalTest {
     return b;
   }
   std::vector<std::string> Saves() const { return portal.LogLines("//user/ticket/save.html"); }
-  int TicketWindows() const {
-    struct Ctx {
-      DWORD pid;
-      int n;
-    } ctx{program->pid(), 0};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-          auto* c = reinterpret_cast<Ctx*>(lp);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(h, &pid);
-          wchar_t cls[64] = {};
-          GetClassNameW(h, cls, 64);
-          if (pid == c->pid && std::wstring(cls) == kTicketClass) ++c->n;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
-    return ctx.n;
-  }
-
-  std::unique_ptr<Program> program;
-  HWND list = nullptr;
 };
 
 TEST_F(PortalFormsTest, TicketButtonsPostTheExactBodyAndReportWhatThePortalDid) {
-  HWND main = OpenMain();
-  ASSERT_TRUE(main) << program->DescribeWindows();
+  ASSERT_TRUE(OpenMain()) << program->DescribeWindows();
   SelectListLine(list, 0);
   PostMessageW(main, WM_COMMAND, CmdFaultTicket, 0);
   HWND ticket = program->WaitWindowClass(kTicketClass);
@@ -175,7 +137,7 @@ TEST_F(PortalFormsTest, TicketButtonsPostTheExactBodyAndReportWhatThePortalDid) 
   ASSERT_TRUE(WaitFor([&] { return Text(ticket) == L"业务标识：QX000002工单服务！"; }));
   ASSERT_TRUE(WaitFor([&] { return Enabled(remote) && Enabled(dialUp); }));
   EXPECT_EQ(portal.LogLines("//user/ticket/add.html?classId=1").size(), 2u);
-  EXPECT_EQ(TicketWindows(), 1);
+  EXPECT_EQ(TopWindows(program->pid(), kTicketClass).size(), 1u);
   const size_t before = Saves().size();
   Click(remote);
   EXPECT_EQ(AnswerBox().text, filed);
@@ -185,8 +147,7 @@ TEST_F(PortalFormsTest, TicketButtonsPostTheExactBodyAndReportWhatThePortalDid) 
 }
 
 TEST_F(PortalFormsTest, ControlPanelOpensTheLinkThenTheLoggedInPanel) {
-  HWND main = OpenMain();
-  ASSERT_TRUE(main) << program->DescribeWindows();
+  ASSERT_TRUE(OpenMain()) << program->DescribeWindows();
   DeleteFileW(kBrowserLog.c_str());
   SelectListLine(list, 0);
   PostMessageW(main, WM_COMMAND, CmdControlPanel, 0);

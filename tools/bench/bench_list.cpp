@@ -176,9 +176,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "no login window ready:%s\n", program.DescribeWindows().c_str());
       return 3;
     }
-    TypeText(GetDlgItem(login, IdLoginUser), L"demo");
-    TypeText(GetDlgItem(login, IdLoginPassword), L"demo123");
-    Click(GetDlgItem(login, IdLoginButton));
+    LogInAsDemo(login);
     if (!WaitFilled(program, 2000, 180000)) {
       std::fprintf(stderr, "the first login did not fill the list\n");
       return 4;
