@@ -6,11 +6,6 @@
 #include "web/fetch_page.h"
 
 namespace qx {
-namespace {
-
-constexpr int kMaxRedirects = 10;
-
-}  // namespace
 
 void PrepareControlPanelPage(std::string_view managePageUrl) {
   const Text page = Utf8ToAnsi(BytesToText(FetchPage(managePageUrl)));

@@ -6,6 +6,7 @@
 #include "base/flow_runner_win.h"
 #include "base/text.h"
 #include "web/form_engine.h"
+#include "web/request_rules.h"
 
 namespace qx {
 
@@ -50,7 +51,8 @@ class FormEngineHost final : public PageHost {
 struct SubmissionResult {
   Text toOpen;
 };
-// Sends the request and follows redirects (at most 10). On the portal's worker.
+// Sends the request and follows redirects (at most kMaxRedirects). On the
+// portal's worker.
 SubmissionResult FollowSubmission(PageRequest request);
 // Opens the result in the default browser: only a web URL or our saved page.
 void OpenSubmissionResult(const SubmissionResult& result);

@@ -19,8 +19,6 @@ namespace {
 constexpr DWORD kReadBuffer = 1024;
 constexpr DWORD kHeaderBuffer = 5000;
 
-bool IsSecure(std::string_view url) { return ToLowerAscii(url.substr(0, 8)) == "https://"; }
-
 // Host and object name go to WinINet as UTF-16 converted from GBK.
 HINTERNET Connect(HINTERNET session, std::string_view url) {
   const std::wstring host = Wide(UrlHost(url));
@@ -139,8 +137,8 @@ bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out, ULONGLONG
     request.reset();
     connection.reset(Connect(session, url));
     if (!connection) return false;
-    const DWORD flags =
-        out.flags | (IsSecure(url) ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
+    const DWORD flags = out.flags | (IsHttpsUrl(url) ? INTERNET_FLAG_SECURE
+                                                     : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
     const std::wstring verb = Wide(MethodVerb(out.method));
     request.reset(OpenRequest(connection.get(), verb.c_str(), url, out.version, flags));
     if (!request) return false;
@@ -178,7 +176,7 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
                 bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
   Text headers = normalizeHeaderNames ? NormalizeHeaderNames(extraHeaders) : Text(extraHeaders);
   if (method < 0 || method > 7) method = 0;
-  const bool secure = IsSecure(url);
+  const bool secure = IsHttpsUrl(url);
   const Text agent = FetchAgent(headers);
 
   // Declared in this order so that they close request first, then
