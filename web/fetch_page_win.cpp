@@ -77,19 +77,24 @@ bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
   }
 }
 
-// The raw response header block, whatever its size: 5000 bytes first, then
-// the size WinINet asks for. Empty when there is no response to ask about.
-Text RawResponseHeaders(HINTERNET request) {
-  DWORD size = kHeaderBuffer;
-  Text buffer(size, ' ');
-  if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr)) {
+// What the reply holds for `info` (HttpQueryInfoA), whatever its size:
+// `firstSize` bytes first, then the size WinINet asks for (at most
+// kMaxHeaderBytes). Empty when there is nothing to ask about.
+Text QueryReply(HINTERNET request, DWORD info, DWORD firstSize) {
+  DWORD size = firstSize;
+  Text buffer(size, '\0');
+  if (!HttpQueryInfoA(request, info, buffer.data(), &size, nullptr)) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kMaxHeaderBytes) return {};
-    buffer.assign(size + 2, ' ');
+    buffer.assign(size + 2, '\0');
     size = static_cast<DWORD>(buffer.size());
-    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr))
-      return {};
+    if (!HttpQueryInfoA(request, info, buffer.data(), &size, nullptr)) return {};
   }
   return BytesToText(buffer);
+}
+
+// The raw response header block. Empty when there is no response.
+Text RawResponseHeaders(HINTERNET request) {
+  return QueryReply(request, HTTP_QUERY_RAW_HEADERS_CRLF, kHeaderBuffer);
 }
 
 // The status code of the reply; 0 when there is none.
@@ -102,17 +107,7 @@ long StatusCode(HINTERNET request) {
 }
 
 // The reply's Location header; empty when it has none.
-Text LocationOf(HINTERNET request) {
-  DWORD size = 1024;
-  Text buffer(size, '\0');
-  if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, buffer.data(), &size, nullptr)) {
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kMaxHeaderBytes) return {};
-    buffer.assign(size + 1, '\0');
-    size = static_cast<DWORD>(buffer.size());
-    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, buffer.data(), &size, nullptr)) return {};
-  }
-  return BytesToText(buffer);
-}
+Text LocationOf(HINTERNET request) { return QueryReply(request, HTTP_QUERY_LOCATION, 1024); }
 
 // What a request sends at each of its hops.
 struct Outgoing {

@@ -81,18 +81,16 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   // default); the caller's timeout is meant for every phase, that one too.
   SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
 
-  if (!serverUser.empty() && !serverPassword.empty()) {
-    const std::wstring user = Wide(serverUser), password = Wide(serverPassword);
-    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
-                               user.c_str(), password.c_str(), nullptr))
-      return fail("707 设置代理凭证失败!");
-  }
-  if (!proxyUser.empty() && !proxyPassword.empty()) {
-    const std::wstring user = Wide(proxyUser), password = Wide(proxyPassword);
-    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                               user.c_str(), password.c_str(), nullptr))
-      return fail("707 设置代理凭证失败!");
-  }
+  // Basic credentials for the server or the proxy, when both texts are given.
+  auto credentials = [&](DWORD target, std::string_view user, std::string_view password) {
+    if (user.empty() || password.empty()) return true;
+    const std::wstring wideUser = Wide(user), widePassword = Wide(password);
+    return WinHttpSetCredentials(request.get(), target, WINHTTP_AUTH_SCHEME_BASIC, wideUser.c_str(),
+                                 widePassword.c_str(), nullptr) != FALSE;
+  };
+  if (!credentials(WINHTTP_AUTH_TARGET_SERVER, serverUser, serverPassword) ||
+      !credentials(WINHTTP_AUTH_TARGET_PROXY, proxyUser, proxyPassword))
+    return fail("707 设置代理凭证失败!");
   if (!SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kWinHttpSecurityFlags))
     return fail("忽略错误/证书错误  失败！");
   // WinHTTP keeps no cookies of its own: a caller who wants a session carries
