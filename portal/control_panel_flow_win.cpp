@@ -14,6 +14,7 @@ void PrepareControlPanelPage(std::string_view managePageUrl) {
 
 void FormEngineHost::Navigate(std::string_view path, std::string_view baseUrl) {
   Bytes file;
+  // A file that cannot be read is an empty page: its lookups find nothing.
   ReadWholeFile(path, file, 16 * 1024 * 1024);
   page_ = HtmlPage::Parse(AnsiToUtf8(file));
   baseUrl_ = Text(baseUrl);

@@ -24,9 +24,10 @@ class PageHost {
   virtual void Navigate(std::string_view path, std::string_view baseUrl) = 0;
   // The link lookup (GBK locator); sets the link's target, then clicks it.
   // False when no link is taken.
-  virtual bool ClickLink(std::string_view locator, std::string_view target) = 0;
+  [[nodiscard]] virtual bool ClickLink(std::string_view locator, std::string_view target) = 0;
   // The button lookup over the types button, submit and reset; clicks it.
-  virtual bool ClickButton(std::string_view locator) = 0;
+  // False when no button is taken.
+  [[nodiscard]] virtual bool ClickButton(std::string_view locator) = 0;
 };
 
 // The form engine as the page host: a link opens in the default browser, a
@@ -37,8 +38,8 @@ class FormEngineHost final : public PageHost {
  public:
   explicit FormEngineHost(const FlowOwner& owner) : owner_(owner) {}
   void Navigate(std::string_view path, std::string_view baseUrl) override;
-  bool ClickLink(std::string_view locator, std::string_view target) override;
-  bool ClickButton(std::string_view locator) override;
+  [[nodiscard]] bool ClickLink(std::string_view locator, std::string_view target) override;
+  [[nodiscard]] bool ClickButton(std::string_view locator) override;
 
  private:
   const FlowOwner& owner_;
@@ -53,7 +54,7 @@ struct SubmissionResult {
 };
 // Sends the request and follows redirects (at most kMaxRedirects). On the
 // portal's worker.
-SubmissionResult FollowSubmission(PageRequest request);
+[[nodiscard]] SubmissionResult FollowSubmission(PageRequest request);
 // Opens the result in the default browser: only a web URL or our saved page.
 void OpenSubmissionResult(const SubmissionResult& result);
 

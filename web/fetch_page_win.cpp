@@ -61,7 +61,7 @@ ULONGLONG Deadline() {
 // is looked at whenever bytes come. False when the body cannot be trusted
 // whole: a read failed (a reset, a timeout), the body grew past
 // kMaxBodyBytes, or the deadline passed.
-bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
+[[nodiscard]] bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
   body.clear();
   char buffer[kReadBuffer];
   for (;;) {
@@ -126,8 +126,9 @@ struct Outgoing {
 // succeeded. False when the request failed: a handle could not be opened or
 // a redirect could not be followed (too many, past the deadline, a target
 // that is not http or https).
-bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out, ULONGLONG deadline,
-                            UniqueInternet& connection, UniqueInternet& request, bool& sent) {
+[[nodiscard]] bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out,
+                                          ULONGLONG deadline, UniqueInternet& connection,
+                                          UniqueInternet& request, bool& sent) {
   for (int hop = 0;; ++hop) {
     request.reset();
     connection.reset(Connect(session, url));

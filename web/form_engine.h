@@ -43,14 +43,14 @@ class HtmlPage {
   // counted from 1. A link is taken when its href, id, title, text or class
   // equals L (byte for byte), otherwise when L read as a number equals its
   // count; the first link taken ends the search. The element's index, or -1.
-  int FindLink(std::string_view locator) const;
+  [[nodiscard]] int FindLink(std::string_view locator) const;
   // Button lookup, locator L: the candidates are the body's `input`
   // elements whose type is one of `types`, in document order, then its
   // `button` elements, counted from 1 across both. Taken by name, id or title
   // equal to L, otherwise by L read as a number equal to its count; -1 when
   // none is.
-  int FindButton(std::string_view locator,
-                 std::span<const std::string_view> types = kButtonTypes) const;
+  [[nodiscard]] int FindButton(std::string_view locator,
+                               std::span<const std::string_view> types = kButtonTypes) const;
 
   void SetAttribute(int element, std::string_view name, std::string_view value);
 
@@ -58,7 +58,7 @@ class HtmlPage {
   // `baseUrl`: a link opens its URL (nothing for a javascript: link or one
   // without href); a submit button (input submit or image, button of type
   // submit) submits its form; anything else does nothing.
-  PageAction Press(int index, std::string_view baseUrl) const;
+  [[nodiscard]] PageAction Press(int index, std::string_view baseUrl) const;
 
  private:
   PageAction SubmitForm(int form, int submitter, std::string_view baseUrl) const;

@@ -81,11 +81,11 @@ int MethodAfterRedirect(long status, int method);
 // against `current` as a browser does (ResolveUrl, web/url.h), a `current`
 // without "://" taken as http. Empty when Location is blank or the target is
 // not an http or https URL: such a redirect is not followed.
-Text RedirectTarget(std::string_view current, std::string_view location);
+[[nodiscard]] Text RedirectTarget(std::string_view current, std::string_view location);
 
 // The HTTP status of a raw response header block ("HTTP/1.1 302 Found..."),
 // 0 when there is none.
-int ResponseStatus(std::string_view responseHeaders);
+[[nodiscard]] int ResponseStatus(std::string_view responseHeaders);
 
 // A request the form engine's submission makes.
 struct PageRequest {
@@ -98,23 +98,23 @@ struct PageRequest {
 // fragment (a GET, except that 307 and 308 repeat a POST with its body);
 // nothing for any other answer, a missing Location or a target that is not
 // followed.
-std::optional<PageRequest> RedirectRequest(const PageRequest& request,
-                                           std::string_view responseHeaders);
+[[nodiscard]] std::optional<PageRequest> RedirectRequest(const PageRequest& request,
+                                                         std::string_view responseHeaders);
 
 // The cookie of one response header line: true when the name is exactly
 // "Set-Cookie" (case as written), with `cookie` = the name=value pair.
-bool SetCookieFromLine(std::string_view line, Text& cookie);
+[[nodiscard]] bool SetCookieFromLine(std::string_view line, Text& cookie);
 // The cookies a header block sets, "; "-separated, in order.
 Text CookiesFromHeaders(std::string_view headerBlock);
 // The value of a "Location: " line (name in any case); false for other lines.
-bool LocationFromLine(std::string_view line, Text& location);
+[[nodiscard]] bool LocationFromLine(std::string_view line, Text& location);
 // "200 OK" from "HTTP/1.1 200 OK\r\n...": from the 10th byte to the first CR LF.
 Text StatusTextOf(std::string_view headerBlock);
 // True when the response declares a longer body (its first Content-Length
 // line, name in any case) than the `received` bytes: the connection ended
 // before the page did. Never for HEAD (method index 2), a chunked reply or a
 // status that has no body (1xx, 204, 304).
-bool BodyCutShort(std::string_view headerBlock, int method, size_t received);
+[[nodiscard]] bool BodyCutShort(std::string_view headerBlock, int method, size_t received);
 
 // The charset a page declares in its first 1024 bytes, as the pattern
 // <meta.+?charset=[^\w]?([-\w]+) finds it (case ignored; "." stops at LF,

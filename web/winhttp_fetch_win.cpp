@@ -16,7 +16,7 @@
 namespace qx {
 namespace {
 
-bool SetDword(HINTERNET h, DWORD option, DWORD value) {
+[[nodiscard]] bool SetDword(HINTERNET h, DWORD option, DWORD value) {
   return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;
 }
 
@@ -79,7 +79,8 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (!request) return fail("704 创建WinHttp请求失败!");
   // The wait for the response headers has a timeout of its own (90 s by
   // default); the caller's timeout is meant for every phase, that one too.
-  SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
+  // Should the option not take, that wait keeps WinHTTP's own 90 s bound.
+  (void)SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
 
   // Basic credentials for the server or the proxy, when both texts are given.
   auto credentials = [&](DWORD target, std::string_view user, std::string_view password) {
@@ -171,7 +172,7 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
       cookiesOut += cookie;
       cookiesOut += "; ";
     }
-    LocationFromLine(line, location);
+    (void)LocationFromLine(line, location);  // a later Location line wins
   }
   if (cookiesOut.size() >= 2 && cookiesOut.compare(cookiesOut.size() - 2, 2, "; ") == 0)
     cookiesOut.resize(cookiesOut.size() - 2);
