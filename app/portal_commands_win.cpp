@@ -66,8 +66,10 @@ void ControlPanel() {
           MessageBoxGbk(kControlPanelWaitText, kControlPanelWaitTitle, MB_OK | MB_ICONINFORMATION);
           g_controlPanelRunning = false;
           if (!MainWindowHandle()) return;  // ended while the box was up
-          ControlPanelHost().ClickLink(kControlPanelLink, "_blank");
-          ControlPanelHost().ClickButton(kControlPanelButton);
+          // Each press stands alone: a page without the link still has its
+          // button pressed, and a page without either shows nothing.
+          (void)ControlPanelHost().ClickLink(kControlPanelLink, "_blank");
+          (void)ControlPanelHost().ClickButton(kControlPanelButton);
         });
       });
 }

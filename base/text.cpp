@@ -1,5 +1,6 @@
 #include "base/text.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -33,10 +34,6 @@ inline size_t SkipToBoundary(std::string_view s, size_t i, size_t q) {
   return i;
 }
 
-inline unsigned char FoldAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-}
-
 // Compares marker with text at i; ASCII letters fold when ignoreCase, except
 // the second byte of the marker's double-byte characters.
 bool MatchAt(std::string_view text, size_t i, std::string_view marker, bool ignoreCase) {
@@ -48,7 +45,8 @@ bool MatchAt(std::string_view text, size_t i, std::string_view marker, bool igno
       if (m != t) return false;
       trail = false;
     } else {
-      if (FoldAscii(m) != FoldAscii(t)) return false;
+      if (LowerAsciiByte(static_cast<char>(m)) != LowerAsciiByte(static_cast<char>(t)))
+        return false;
       trail = IsLeadByte(m);
     }
   }
@@ -243,12 +241,52 @@ Text ChangeCase(std::string_view text, bool lower) {
 Text ToLowerAscii(std::string_view text) { return ChangeCase(text, true); }
 Text ToUpperAscii(std::string_view text) { return ChangeCase(text, false); }
 
-Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+Text LowerAsciiBytes(std::string_view bytes) {
+  Text out(bytes);
+  for (char& c : out) c = LowerAsciiByte(c);
+  return out;
+}
+
+bool StartsWithNoCase(std::string_view bytes, std::string_view lowerPrefix) {
+  return bytes.size() >= lowerPrefix.size() &&
+         LowerAsciiBytes(bytes.substr(0, lowerPrefix.size())) == lowerPrefix;
+}
+
+size_t FindNoCase(std::string_view bytes, std::string_view lowerNeedle, size_t from) {
+  const auto it =
+      std::search(bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from, bytes.size())),
+                  bytes.end(), lowerNeedle.begin(), lowerNeedle.end(),
+                  [](char a, char b) { return LowerAsciiByte(a) == b; });
+  return it == bytes.end() ? std::string_view::npos : static_cast<size_t>(it - bytes.begin());
+}
+
+Text TrimAsciiBlanks(std::string_view bytes) {
+  size_t b = 0, e = bytes.size();
+  while (b < e && IsAsciiBlank(bytes[b])) ++b;
+  while (e > b && IsAsciiBlank(bytes[e - 1])) --e;
+  return Text(bytes.substr(b, e - b));
+}
+
+void AppendHexByte(Text& out, unsigned char byte) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out += kDigits[byte >> 4];
+  out += kDigits[byte & 15];
+}
+
+Text HexUpper(std::string_view bytes) {
+  Text out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char b : bytes) AppendHexByte(out, b);
+  return out;
+}
+
+Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
+                bool ignoreCase) {
   if (from.empty()) return Text(text);
   Text out;
   size_t i = 0;
   for (;;) {
-    size_t q = FindFrom(text, from, i, false);
+    size_t q = FindFrom(text, from, i, ignoreCase);
     if (q == std::string_view::npos) break;
     out.append(text.substr(i, q - i));
     out.append(to);

@@ -64,8 +64,35 @@ Text Join(const std::vector<Text>& pieces, std::string_view separator);
 Text ToLowerAscii(std::string_view text);
 Text ToUpperAscii(std::string_view text);
 
-// Every occurrence of `from` replaced by `to` (GBK-safe search).
-Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+// Bytes that are not GBK text (UTF-8 pages, URLs, header names): every byte
+// stands alone, so a byte above 0x80 never takes the one after it along.
+inline char LowerAsciiByte(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+inline char UpperAsciiByte(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+Text LowerAsciiBytes(std::string_view bytes);
+// True when `bytes` begins with `lowerPrefix` (lower-case ASCII), case ignored.
+bool StartsWithNoCase(std::string_view bytes, std::string_view lowerPrefix);
+// Byte index of `lowerNeedle` (lower-case ASCII) in `bytes` at or after
+// `from`, case ignored; npos when absent.
+size_t FindNoCase(std::string_view bytes, std::string_view lowerNeedle, size_t from = 0);
+// ASCII whitespace as HTML and HTTP read it: space, tab, LF, FF and CR.
+inline bool IsAsciiBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+Text TrimAsciiBlanks(std::string_view bytes);
+
+// Two upper-case hexadecimal digits for the byte, appended.
+void AppendHexByte(Text& out, unsigned char byte);
+// Bytes as upper-case hexadecimal, two digits each.
+Text HexUpper(std::string_view bytes);
+
+// Every occurrence of `from` replaced by `to` (GBK-safe search; with
+// ignoreCase, ASCII letters fold as FindText folds them).
+Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
+                bool ignoreCase = false);
 
 // Leading integer as a user would read it: optional blanks and sign, then
 // decimal digits, ASCII or full-width (A3 B0..A3 B9); no digits give 0.

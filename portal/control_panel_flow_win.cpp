@@ -6,11 +6,6 @@
 #include "web/fetch_page.h"
 
 namespace qx {
-namespace {
-
-constexpr int kMaxRedirects = 10;
-
-}  // namespace
 
 void PrepareControlPanelPage(std::string_view managePageUrl) {
   const Text page = Utf8ToAnsi(BytesToText(FetchPage(managePageUrl)));
@@ -22,7 +17,7 @@ void PrepareControlPanelPage(std::string_view managePageUrl) {
 
 void FormEngineHost::Navigate(std::string_view path, std::string_view baseUrl) {
   Bytes file;
-  // A missing page is an empty one: no link, no button.
+  // A file that cannot be read is an empty page: its lookups find nothing.
   static_cast<void>(ReadWholeFile(path, file, 16 * 1024 * 1024));
   page_ = HtmlPage::Parse(AnsiToUtf8(file));
   baseUrl_ = Text(baseUrl);

@@ -6,6 +6,7 @@
 #include "base/flow_runner_win.h"
 #include "base/text.h"
 #include "web/form_engine.h"
+#include "web/request_rules.h"
 
 namespace qx {
 
@@ -23,9 +24,10 @@ class PageHost {
   virtual void Navigate(std::string_view path, std::string_view baseUrl) = 0;
   // The link lookup (GBK locator); sets the link's target, then clicks it.
   // False when no link is taken.
-  virtual bool ClickLink(std::string_view locator, std::string_view target) = 0;
+  [[nodiscard]] virtual bool ClickLink(std::string_view locator, std::string_view target) = 0;
   // The button lookup over the types button, submit and reset; clicks it.
-  virtual bool ClickButton(std::string_view locator) = 0;
+  // False when no button is taken.
+  [[nodiscard]] virtual bool ClickButton(std::string_view locator) = 0;
 };
 
 // The form engine as the page host: a link opens in the default browser, a
@@ -36,8 +38,8 @@ class FormEngineHost final : public PageHost {
  public:
   explicit FormEngineHost(const FlowOwner& owner) : owner_(owner) {}
   void Navigate(std::string_view path, std::string_view baseUrl) override;
-  bool ClickLink(std::string_view locator, std::string_view target) override;
-  bool ClickButton(std::string_view locator) override;
+  [[nodiscard]] bool ClickLink(std::string_view locator, std::string_view target) override;
+  [[nodiscard]] bool ClickButton(std::string_view locator) override;
 
  private:
   const FlowOwner& owner_;
@@ -50,8 +52,9 @@ class FormEngineHost final : public PageHost {
 struct SubmissionResult {
   Text toOpen;
 };
-// Sends the request and follows redirects (at most 10). On the portal's worker.
-SubmissionResult FollowSubmission(PageRequest request);
+// Sends the request and follows redirects (at most kMaxRedirects). On the
+// portal's worker.
+[[nodiscard]] SubmissionResult FollowSubmission(PageRequest request);
 // Opens the result in the default browser: only a web URL or our saved page.
 void OpenSubmissionResult(const SubmissionResult& result);
 

@@ -25,7 +25,7 @@ Text OneClickHint(std::string_view memberName);
 // browser posts them, percent-encoded.
 Text LoginBody(std::string_view userUtf8, std::string_view passwordUtf8);
 // True exactly when the reply (in GBK) carries the success text.
-bool LoginSucceeded(std::string_view reply);
+[[nodiscard]] bool LoginSucceeded(std::string_view reply);
 // The failure box shows the reply, up to kLoginBoxTextMax bytes of it (never
 // half a character): a page of megabytes would hold the window for minutes.
 inline constexpr size_t kLoginBoxTextMax = 4096;

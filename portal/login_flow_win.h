@@ -8,10 +8,10 @@
 
 namespace qx {
 
-ProbeResult ProbeSession(std::string_view portalBaseUrl);
+[[nodiscard]] ProbeResult ProbeSession(std::string_view portalBaseUrl);
 void Logout(std::string_view portalBaseUrl);
 // Posts the login form (values in UTF-8); the reply converted to GBK.
-Text PostLogin(std::string_view portalBaseUrl, std::string_view userUtf8,
-               std::string_view passwordUtf8);
+[[nodiscard]] Text PostLogin(std::string_view portalBaseUrl, std::string_view userUtf8,
+                             std::string_view passwordUtf8);
 
 }  // namespace qx

@@ -10,7 +10,7 @@
 
 namespace qx {
 
-MemberSummary LoadMemberSummary(std::string_view portalBaseUrl);
+[[nodiscard]] MemberSummary LoadMemberSummary(std::string_view portalBaseUrl);
 
 // What a load of the three list pages gives the window.
 struct MachineListLoad {
@@ -18,6 +18,6 @@ struct MachineListLoad {
   std::vector<MachineRow> rows;  // every machine block, numbered in page order
 };
 // Fetches the three list pages one after the other, in order, and cuts the rows.
-MachineListLoad LoadMachineList(std::string_view portalBaseUrl);
+[[nodiscard]] MachineListLoad LoadMachineList(std::string_view portalBaseUrl);
 
 }  // namespace qx

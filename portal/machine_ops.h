@@ -19,7 +19,7 @@ Text MachineOpBody(std::string_view vpsid);
 // The verdict of a reply (already in GBK). Start, stop and restart succeed
 // only when the text between the portal's success markers is exactly the
 // operation's success text; sync succeeds when "同步成功" stands anywhere.
-bool MachineOpSucceeded(MachineOp op, std::string_view reply);
+[[nodiscard]] bool MachineOpSucceeded(MachineOp op, std::string_view reply);
 
 // What the user is told.
 enum class BoxIcon { None, Information, Exclamation };

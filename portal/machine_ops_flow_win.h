@@ -11,6 +11,7 @@ namespace qx {
 // Posts the operation for the machine and returns the portal's reply in GBK
 // (empty when the portal cannot be reached). The session travels in
 // WinINet's cookie store.
-Text PostMachineOp(std::string_view portalBaseUrl, MachineOp op, std::string_view vpsid);
+[[nodiscard]] Text PostMachineOp(std::string_view portalBaseUrl, MachineOp op,
+                                 std::string_view vpsid);
 
 }  // namespace qx

@@ -50,16 +50,18 @@ std::optional<std::array<unsigned long long, 4>> Ipv4(std::string_view host) {
   return parts;
 }
 
+// Two texts read as values (x from a, y from b): by value when both read,
+// the one that reads first, by `collate` when neither does.
 template <class T>
-int Order(const T& a, const T& b) {
-  return a < b ? -1 : (b < a ? 1 : 0);
+int CompareRead(const std::optional<T>& x, const std::optional<T>& y, std::string_view a,
+                std::string_view b, const TextCollation& collate) {
+  if (x && y) return *x < *y ? -1 : (*y < *x ? 1 : 0);
+  if (x || y) return x ? -1 : 1;
+  return collate(a, b);
 }
 
 int CompareNumbers(std::string_view a, std::string_view b, const TextCollation& collate) {
-  auto x = Number(a), y = Number(b);
-  if (x && y) return Order(*x, *y);
-  if (x || y) return x ? -1 : 1;  // numbers before other texts
-  return collate(a, b);
+  return CompareRead(Number(a), Number(b), a, b, collate);  // numbers before other texts
 }
 
 int CompareAddresses(std::string_view a, std::string_view b, const TextCollation& collate) {
@@ -71,22 +73,12 @@ int CompareAddresses(std::string_view a, std::string_view b, const TextCollation
   };
   const auto [hostA, portA] = split(a);
   const auto [hostB, portB] = split(b);
-  auto ipA = Ipv4(hostA), ipB = Ipv4(hostB);
-  int c;
-  if (ipA && ipB)
-    c = Order(*ipA, *ipB);
-  else if (ipA || ipB)
-    c = ipA ? -1 : 1;
-  else
-    c = collate(hostA, hostB);
+  const int c = CompareRead(Ipv4(hostA), Ipv4(hostB), hostA, hostB, collate);
   return c ? c : CompareNumbers(portA, portB, collate);
 }
 
 int CompareDates(std::string_view a, std::string_view b, const TextCollation& collate) {
-  auto x = ParseDateTime(a), y = ParseDateTime(b);
-  if (x && y) return Order(*x, *y);
-  if (x || y) return x ? -1 : 1;  // dates before other texts
-  return collate(a, b);
+  return CompareRead(ParseDateTime(a), ParseDateTime(b), a, b, collate);  // dates first
 }
 
 }  // namespace

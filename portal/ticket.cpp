@@ -1,6 +1,6 @@
 #include "portal/ticket.h"
 
-#include "web/form_engine.h"
+#include "web/request_rules.h"
 #include "web/url.h"
 
 namespace qx {

@@ -39,7 +39,7 @@ Text TicketBody(TicketKind kind, std::string_view details, std::string_view busi
 
 // The portal took the ticket: it answered with a 2xx or 3xx status. Empty
 // headers (no answer at all) do not count.
-bool TicketAccepted(std::string_view responseHeaders);
+[[nodiscard]] bool TicketAccepted(std::string_view responseHeaders);
 
 inline constexpr const char* kTicketFiledText =
     "工单下发成功，请耐心等待工程师处理！\r\n届时请关注您账户绑定的邮箱，工程师处理完毕将会有邮件"

@@ -9,8 +9,8 @@
 namespace qx {
 
 // The member's mobile and qq from the ticket form (empty when the read fails).
-TicketContact ReadTicketContact(std::string_view portalBaseUrl);
+[[nodiscard]] TicketContact ReadTicketContact(std::string_view portalBaseUrl);
 // Posts a ticket body; true when the portal took it (a 2xx or 3xx answer).
-bool FileTicket(std::string_view portalBaseUrl, std::string_view body);
+[[nodiscard]] bool FileTicket(std::string_view portalBaseUrl, std::string_view body);
 
 }  // namespace qx

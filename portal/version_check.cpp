@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "web/url.h"
+
 namespace qx {
 
 NoticeInfo ParseNoticePage(std::string_view page) {
@@ -24,8 +26,7 @@ VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion) {
   d.promptAndEnd = true;
   d.message = "发现新版本" + info.publishedVersion + "当前版本：" + std::to_string(ownVersion) +
               "\r\n" + info.announcement + "是否更新";
-  const Text scheme = ToLowerAscii(std::string_view(info.downloadLink).substr(0, 8));
-  if (scheme.rfind("http://", 0) == 0 || scheme == "https://") d.linkToOpen = info.downloadLink;
+  if (IsWebUrl(info.downloadLink)) d.linkToOpen = info.downloadLink;
   return d;
 }
 

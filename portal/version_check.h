@@ -29,6 +29,6 @@ struct VersionDecision {
 // A page that could not be read or carries no version lets the login go on:
 // the terminal must stay usable while the notice host is down. A published
 // version whose number differs from ours asks to update and ends.
-VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion);
+[[nodiscard]] VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion);
 
 }  // namespace qx

@@ -9,8 +9,8 @@
 namespace qx {
 
 // The notice page for the version check (WinHTTP, decoded to GBK by its charset).
-NoticeInfo FetchNotice(std::string_view noticePageUrl);
+[[nodiscard]] NoticeInfo FetchNotice(std::string_view noticePageUrl);
 // The main window's notice line (WinINet, the page taken as it comes).
-Text FetchNoticeLine(std::string_view noticePageUrl);
+[[nodiscard]] Text FetchNoticeLine(std::string_view noticePageUrl);
 
 }  // namespace qx

@@ -101,17 +101,6 @@ Text BuildRdpText(std::string_view address, std::string_view account,
   return out;
 }
 
-Text HexUpper(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  Text out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
-}
-
 Text RdpFileName(std::string_view businessId) {
   Text stem;
   stem.reserve(businessId.size());

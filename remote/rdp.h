@@ -30,9 +30,6 @@ Text BuildRdpText(std::string_view address, std::string_view account,
                   std::string_view protectedPassword,
                   const std::optional<DisplaySettings>& settings);
 
-// Bytes as upper-case hexadecimal, two digits each.
-Text HexUpper(std::string_view bytes);
-
 // The file name (without folder) for a business identifier: the identifier
 // and ".rdp", each character a file name cannot carry (control characters,
 // \ / : * ? " < > |) replaced with "_", trailing dots and blanks trimmed,

@@ -5,6 +5,7 @@
 #include "base/codepage.h"
 #include "portal/control_panel.h"
 #include "tests/test_util.h"
+#include "web/request_rules.h"
 
 using namespace qx;
 

@@ -11,6 +11,10 @@
 #include "web/request_rules.h"
 #include "web/winhttp_fetch.h"
 
+// Many requests here are sent for what the server receives: their replies
+// are ignored on purpose.
+#pragma GCC diagnostic ignored "-Wunused-result"
+
 using namespace qx;
 using namespace webtest;
 using std::chrono::milliseconds;

@@ -7,6 +7,10 @@
 #include "web/fetch_page.h"
 #include "web/winhttp_fetch.h"
 
+// Many requests here are sent for what the server receives: their replies
+// are ignored on purpose.
+#pragma GCC diagnostic ignored "-Wunused-result"
+
 using namespace qx;
 using namespace webtest;
 using Strings = std::vector<std::string>;

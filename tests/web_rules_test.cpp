@@ -244,7 +244,7 @@ TEST(DecodePageTest, Utf8PagesBecomeGbkOthersStayAsTheyAre) {
 
 TEST(RequestBounds, RedirectTargetsMethodsAndTheTimeoutOverride) {
   const std::string from = "http://h:81/a/b?q=1";
-  EXPECT_EQ(RedirectTarget(from, " HTTPS://x/y "), "HTTPS://x/y");
+  EXPECT_EQ(RedirectTarget(from, " HTTPS://x/y "), "https://x/y");
   EXPECT_EQ(RedirectTarget(from, "//user/members"), "http://user/members");
   EXPECT_EQ(RedirectTarget(from, "/login"), "http://h:81/login");
   EXPECT_EQ(RedirectTarget(from, "?r=2"), "http://h:81/a/b?r=2");

@@ -23,16 +23,17 @@ const char* MethodVerb(int method);
 // (web/request_rules.h). Pointer arguments left null are "left out":
 // cookiesToSend given (even empty) switches WinINet's own cookie handling off
 // and receives the merged cookies.
-Bytes FetchPage(std::string_view url, int method = 0, std::string_view postText = {},
-                Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,
-                std::string_view extraHeaders = {}, Text* responseHeaders = nullptr,
-                bool noRedirect = false, Bytes* postBytes = nullptr, std::string_view proxy = {},
-                bool mergeCookies = true, bool completeHeaders = true,
-                bool normalizeHeaderNames = true, bool socksProxy = false);
+[[nodiscard]] Bytes FetchPage(std::string_view url, int method = 0, std::string_view postText = {},
+                              Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,
+                              std::string_view extraHeaders = {}, Text* responseHeaders = nullptr,
+                              bool noRedirect = false, Bytes* postBytes = nullptr,
+                              std::string_view proxy = {}, bool mergeCookies = true,
+                              bool completeHeaders = true, bool normalizeHeaderNames = true,
+                              bool socksProxy = false);
 
 // The plain GET: HTTP/1.0, its own User-Agent, never from or into the cache,
 // redirects followed, WinINet's cookie store shared. Empty bytes on failure;
 // bounded as FetchPage is.
-Bytes PlainGet(std::string_view url);
+[[nodiscard]] Bytes PlainGet(std::string_view url);
 
 }  // namespace qx

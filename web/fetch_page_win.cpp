@@ -19,8 +19,6 @@ namespace {
 constexpr DWORD kReadBuffer = 1024;
 constexpr DWORD kHeaderBuffer = 5000;
 
-bool IsSecure(std::string_view url) { return ToLowerAscii(url.substr(0, 8)) == "https://"; }
-
 // Host and object name go to WinINet as UTF-16 converted from GBK.
 HINTERNET Connect(HINTERNET session, std::string_view url) {
   const std::wstring host = Wide(UrlHost(url));
@@ -63,7 +61,7 @@ ULONGLONG Deadline() {
 // is looked at whenever bytes come. False when the body cannot be trusted
 // whole: a read failed (a reset, a timeout), the body grew past
 // kMaxBodyBytes, or the deadline passed.
-bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
+[[nodiscard]] bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
   body.clear();
   char buffer[kReadBuffer];
   for (;;) {
@@ -79,19 +77,24 @@ bool ReadBody(HINTERNET request, ULONGLONG deadline, Bytes& body) {
   }
 }
 
-// The raw response header block, whatever its size: 5000 bytes first, then
-// the size WinINet asks for. Empty when there is no response to ask about.
-Text RawResponseHeaders(HINTERNET request) {
-  DWORD size = kHeaderBuffer;
-  Text buffer(size, ' ');
-  if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr)) {
+// What the reply holds for `info` (HttpQueryInfoA), whatever its size:
+// `firstSize` bytes first, then the size WinINet asks for (at most
+// kMaxHeaderBytes). Empty when there is nothing to ask about.
+Text QueryReply(HINTERNET request, DWORD info, DWORD firstSize) {
+  DWORD size = firstSize;
+  Text buffer(size, '\0');
+  if (!HttpQueryInfoA(request, info, buffer.data(), &size, nullptr)) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kMaxHeaderBytes) return {};
-    buffer.assign(size + 2, ' ');
+    buffer.assign(size + 2, '\0');
     size = static_cast<DWORD>(buffer.size());
-    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr))
-      return {};
+    if (!HttpQueryInfoA(request, info, buffer.data(), &size, nullptr)) return {};
   }
   return BytesToText(buffer);
+}
+
+// The raw response header block. Empty when there is no response.
+Text RawResponseHeaders(HINTERNET request) {
+  return QueryReply(request, HTTP_QUERY_RAW_HEADERS_CRLF, kHeaderBuffer);
 }
 
 // The status code of the reply; 0 when there is none.
@@ -104,17 +107,7 @@ long StatusCode(HINTERNET request) {
 }
 
 // The reply's Location header; empty when it has none.
-Text LocationOf(HINTERNET request) {
-  DWORD size = 1024;
-  Text buffer(size, '\0');
-  if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, buffer.data(), &size, nullptr)) {
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kMaxHeaderBytes) return {};
-    buffer.assign(size + 1, '\0');
-    size = static_cast<DWORD>(buffer.size());
-    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, buffer.data(), &size, nullptr)) return {};
-  }
-  return BytesToText(buffer);
-}
+Text LocationOf(HINTERNET request) { return QueryReply(request, HTTP_QUERY_LOCATION, 1024); }
 
 // What a request sends at each of its hops.
 struct Outgoing {
@@ -133,14 +126,15 @@ struct Outgoing {
 // succeeded. False when the request failed: a handle could not be opened or
 // a redirect could not be followed (too many, past the deadline, a target
 // that is not http or https).
-bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out, ULONGLONG deadline,
-                            UniqueInternet& connection, UniqueInternet& request, bool& sent) {
+[[nodiscard]] bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out,
+                                          ULONGLONG deadline, UniqueInternet& connection,
+                                          UniqueInternet& request, bool& sent) {
   for (int hop = 0;; ++hop) {
     request.reset();
     connection.reset(Connect(session, url));
     if (!connection) return false;
-    const DWORD flags =
-        out.flags | (IsSecure(url) ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
+    const DWORD flags = out.flags | (IsHttpsUrl(url) ? INTERNET_FLAG_SECURE
+                                                     : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
     const std::wstring verb = Wide(MethodVerb(out.method));
     request.reset(OpenRequest(connection.get(), verb.c_str(), url, out.version, flags));
     if (!request) return false;
@@ -178,7 +172,7 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
                 bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
   Text headers = normalizeHeaderNames ? NormalizeHeaderNames(extraHeaders) : Text(extraHeaders);
   if (method < 0 || method > 7) method = 0;
-  const bool secure = IsSecure(url);
+  const bool secure = IsHttpsUrl(url);
   const Text agent = FetchAgent(headers);
 
   // Declared in this order so that they close request first, then

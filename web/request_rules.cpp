@@ -1,12 +1,12 @@
 #include "web/request_rules.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <vector>
 
 #include "base/codepage.h"
 #include "web/fetch_page.h"
+#include "web/url.h"
 
 namespace qx {
 namespace {
@@ -15,23 +15,6 @@ constexpr std::string_view kCrLf = "\r\n";
 
 bool Contains(std::string_view text, std::string_view marker, bool ignoreCase) {
   return FindText(text, marker, 1, ignoreCase) > 0;
-}
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-// Every occurrence of `marker` removed, ASCII case ignored.
-Text RemoveAllIgnoreCase(std::string_view text, std::string_view marker) {
-  Text out;
-  long from = 1;
-  for (;;) {
-    long q = FindText(text, marker, from, true);
-    if (q < 0) break;
-    out.append(text.substr(static_cast<size_t>(from - 1), static_cast<size_t>(q - from)));
-    from = q + static_cast<long>(marker.size());
-  }
-  out.append(text.substr(static_cast<size_t>(from - 1)));
-  return out;
 }
 
 }  // namespace
@@ -49,11 +32,11 @@ Text NormalizeHeaderNames(std::string_view headers) {
     if (colon == Text::npos) continue;
     Text name = line.substr(0, colon);
     if (name.find('-') == Text::npos) {
-      if (!name.empty()) name[0] = UpperAscii(name[0]);
+      if (!name.empty()) name[0] = UpperAsciiByte(name[0]);
     } else {
       std::vector<Text> parts = Split(name, "-");
       for (Text& part : parts)
-        if (!part.empty()) part[0] = UpperAscii(part[0]);
+        if (!part.empty()) part[0] = UpperAsciiByte(part[0]);
       name = Join(parts, "-");
     }
     out += name;
@@ -157,25 +140,42 @@ int MethodAfterRedirect(long status, int method) {
 }
 
 Text RedirectTarget(std::string_view current, std::string_view location) {
-  const Text to = Trim(location);
-  if (to.empty()) return {};
-  const Text lower = ToLowerAscii(to);
-  if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) return to;
-  // Any other scheme (a letter, then letters, digits, "+-." up to ":").
-  const size_t colon = to.find(':');
-  if (colon != Text::npos && colon > 0 && std::isalpha(static_cast<unsigned char>(to[0])) &&
-      lower.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789+-.") >= colon)
-    return {};
+  if (TrimAsciiBlanks(location).empty()) return {};
   Text base(current);
   if (base.find("://") == Text::npos) base.insert(0, "http://");  // taken as http, as requested
-  const size_t hostFrom = base.find("://") + 3;
-  const size_t pathFrom = std::min(base.find_first_of("/?#", hostFrom), base.size());
-  if (to.rfind("//", 0) == 0) return base.substr(0, hostFrom - 2) + to;
-  if (to[0] == '/') return base.substr(0, pathFrom) + to;
-  const Text noQuery = base.substr(0, std::min(base.find_first_of("?#", hostFrom), base.size()));
-  if (to[0] == '?') return noQuery + to;
-  if (noQuery.size() == pathFrom) return noQuery + "/" + to;
-  return noQuery.substr(0, noQuery.rfind('/') + 1) + to;
+  Text target = ResolveUrl(base, location);
+  return IsWebUrl(target) ? target : Text();
+}
+
+int ResponseStatus(std::string_view responseHeaders) {
+  if (responseHeaders.substr(0, 5) != "HTTP/") return 0;
+  const std::string_view line = responseHeaders.substr(0, responseHeaders.find(kCrLf));
+  const size_t space = line.find(' ');
+  if (space == std::string_view::npos) return 0;
+  int status = 0, digits = 0;
+  for (size_t i = space + 1; i < line.size() && line[i] >= '0' && line[i] <= '9' && digits < 3;
+       ++i, ++digits)
+    status = status * 10 + (line[i] - '0');
+  return digits == 3 ? status : 0;
+}
+
+std::optional<PageRequest> RedirectRequest(const PageRequest& request,
+                                           std::string_view responseHeaders) {
+  const int status = ResponseStatus(responseHeaders);
+  if (!IsRedirectStatus(status)) return std::nullopt;
+  Text location;
+  bool found = false;
+  for (const Text& line : Split(responseHeaders, kCrLf))
+    if ((found = LocationFromLine(line, location))) break;
+  if (!found) return std::nullopt;
+  PageRequest next;
+  next.url = WithoutFragment(RedirectTarget(request.url, location));
+  if (next.url.empty()) return std::nullopt;
+  if (MethodAfterRedirect(status, request.post ? 1 : 0) == 1) {
+    next.post = true;
+    next.body = request.body;
+  }
+  return next;
 }
 
 bool SetCookieFromLine(std::string_view line, Text& cookie) {
@@ -183,7 +183,7 @@ bool SetCookieFromLine(std::string_view line, Text& cookie) {
   if (Contains(line, ";", false))
     cookie = Trim(TextBetween(line, "Set-Cookie:", ";"));
   else
-    cookie = Trim(RemoveAllIgnoreCase(line, "Set-Cookie:"));
+    cookie = Trim(ReplaceAll(line, "Set-Cookie:", "", true));
   return true;
 }
 
@@ -200,9 +200,7 @@ Text CookiesFromHeaders(std::string_view headerBlock) {
 
 bool LocationFromLine(std::string_view line, Text& location) {
   constexpr std::string_view kName = "location: ";
-  if (line.size() < kName.size()) return false;
-  for (size_t i = 0; i < kName.size(); ++i)
-    if (LowerAscii(line[i]) != kName[i]) return false;
+  if (!StartsWithNoCase(line, kName)) return false;
   location = Text(line.substr(kName.size()));
   return true;
 }
@@ -264,7 +262,8 @@ Text DetectMetaCharset(std::string_view page) {
   auto literal = [&](size_t k, std::string_view lit) {  // lit is lower case
     if (k + lit.size() > n) return false;
     for (size_t j = 0; j < lit.size(); ++j)
-      if (!single(k + j) || LowerAscii(static_cast<char>(byteAt(k + j))) != lit[j]) return false;
+      if (!single(k + j) || LowerAsciiByte(static_cast<char>(byteAt(k + j))) != lit[j])
+        return false;
     return true;
   };
   // Length of the run of [-\w] from k.

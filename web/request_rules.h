@@ -1,10 +1,12 @@
 // The text rules of the two request routines (FetchPage over WinINet and
-// WinHttpFetch over WinHTTP): header names, default headers, the agent, the
-// Cookie line, Set-Cookie and Location capture, the status text and the page
-// charset. Portable: the *_win.cpp files only call the platform APIs.
+// WinHttpFetch over WinHTTP) and of the form engine's submissions: header
+// names, default headers, the agent, the Cookie line, redirects, Set-Cookie
+// and Location capture, the status and the page charset. Portable: the
+// *_win.cpp files only call the platform APIs.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "base/text.h"
@@ -66,7 +68,8 @@ int RequestTimeoutMs(std::string_view overrideText);
 long long RequestDeadlineMs(int timeoutMs);
 
 // Redirects are followed by the routines themselves (WinINet would follow a
-// loop for ever), at most this many for one request.
+// loop for ever), at most this many for one request; the form engine's
+// submissions follow as many.
 inline constexpr int kMaxRedirects = 10;
 // 301, 302, 303, 307 and 308.
 bool IsRedirectStatus(long status);
@@ -74,26 +77,44 @@ bool IsRedirectStatus(long status);
 // method but HEAD into GET, 301 and 302 turn POST into GET, 307 and 308
 // keep it.
 int MethodAfterRedirect(long status, int method);
-// Where a redirect from `current` with this Location goes: an absolute URL,
-// "//host/…" (the scheme of `current`), "/path" (its scheme and host),
-// "?query" or a path relative to its folder. Empty when the target is not an
-// http or https URL (or Location is empty): such a redirect is not followed.
-Text RedirectTarget(std::string_view current, std::string_view location);
+// Where a redirect from `current` with this Location goes: Location resolved
+// against `current` as a browser does (ResolveUrl, web/url.h), a `current`
+// without "://" taken as http. Empty when Location is blank or the target is
+// not an http or https URL: such a redirect is not followed.
+[[nodiscard]] Text RedirectTarget(std::string_view current, std::string_view location);
+
+// The HTTP status of a raw response header block ("HTTP/1.1 302 Found..."),
+// 0 when there is none.
+[[nodiscard]] int ResponseStatus(std::string_view responseHeaders);
+
+// A request the form engine's submission makes.
+struct PageRequest {
+  Text url;
+  bool post = false;
+  Text body;
+};
+// The request a browser makes next when `request` got `responseHeaders`:
+// the RedirectTarget of the Location of a redirect status, without its
+// fragment (a GET, except that 307 and 308 repeat a POST with its body);
+// nothing for any other answer, a missing Location or a target that is not
+// followed.
+[[nodiscard]] std::optional<PageRequest> RedirectRequest(const PageRequest& request,
+                                                         std::string_view responseHeaders);
 
 // The cookie of one response header line: true when the name is exactly
 // "Set-Cookie" (case as written), with `cookie` = the name=value pair.
-bool SetCookieFromLine(std::string_view line, Text& cookie);
+[[nodiscard]] bool SetCookieFromLine(std::string_view line, Text& cookie);
 // The cookies a header block sets, "; "-separated, in order.
 Text CookiesFromHeaders(std::string_view headerBlock);
 // The value of a "Location: " line (name in any case); false for other lines.
-bool LocationFromLine(std::string_view line, Text& location);
+[[nodiscard]] bool LocationFromLine(std::string_view line, Text& location);
 // "200 OK" from "HTTP/1.1 200 OK\r\n...": from the 10th byte to the first CR LF.
 Text StatusTextOf(std::string_view headerBlock);
 // True when the response declares a longer body (its first Content-Length
 // line, name in any case) than the `received` bytes: the connection ended
 // before the page did. Never for HEAD (method index 2), a chunked reply or a
 // status that has no body (1xx, 204, 304).
-bool BodyCutShort(std::string_view headerBlock, int method, size_t received);
+[[nodiscard]] bool BodyCutShort(std::string_view headerBlock, int method, size_t received);
 
 // The charset a page declares in its first 1024 bytes, as the pattern
 // <meta.+?charset=[^\w]?([-\w]+) finds it (case ignored; "." stops at LF,

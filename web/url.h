@@ -1,5 +1,6 @@
-// Cutting a URL into host, port and object name, by text search alone: any
-// text yields some host, port and path.
+// URLs: resolving a reference as a browser does, the http and https checks,
+// cutting a URL into host, port and object name (by text search alone: any
+// text yields some host, port and path) and the percent encodings.
 #pragma once
 
 #include <string_view>
@@ -7,6 +8,21 @@
 #include "base/text.h"
 
 namespace qx {
+
+// True for an http or https URL ("http://" or "https://" in any case): the
+// only URLs the program opens, follows or requests from a link it was given.
+bool IsWebUrl(std::string_view url);
+// True for an https URL ("https://" in any case).
+bool IsHttpsUrl(std::string_view url);
+
+// `reference` resolved against the absolute URL `base` as a browser does
+// (RFC 3986, with blanks around it and tabs and line breaks in it dropped and
+// "\" read as "/" for http and https); a reference with its own scheme stands
+// alone. Bytes a URL cannot carry (controls, blanks, non-ASCII, quotes, angle
+// brackets) come out percent-encoded.
+Text ResolveUrl(std::string_view base, std::string_view reference);
+// The URL without its fragment ("#" and what follows).
+Text WithoutFragment(std::string_view url);
 
 // Lower-case host without scheme and path (and without port unless keepPort).
 // rootDomain keeps only the last two labels.

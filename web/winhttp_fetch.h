@@ -17,15 +17,14 @@ namespace qx {
 // 713 once kDeadlinePhases phases have passed, and a body above kMaxBodyBytes
 // fails with 713 and empty text (web/request_rules.h). Needs no COM and
 // keeps no state between calls: any thread may call it, several at once.
-Text WinHttpFetch(std::string_view url, int method = 0, std::string_view postText = {},
-                  Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,
-                  std::string_view extraHeaders = {}, Text* responseHeaders = nullptr,
-                  bool noRedirect = false, std::string_view serverUser = {},
-                  std::string_view serverPassword = {}, std::string_view proxy = {},
-                  std::string_view proxyUser = {}, std::string_view proxyPassword = {},
-                  int timeoutSeconds = 0, Text* redirectLocation = nullptr,
-                  Text* statusText = nullptr, Bytes* bodyBytes = nullptr, bool mergeCookies = true,
-                  bool completeHeaders = true, std::string_view postBytes = {},
-                  bool normalizeHeaderNames = true);
+[[nodiscard]] Text WinHttpFetch(
+    std::string_view url, int method = 0, std::string_view postText = {},
+    Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,
+    std::string_view extraHeaders = {}, Text* responseHeaders = nullptr, bool noRedirect = false,
+    std::string_view serverUser = {}, std::string_view serverPassword = {},
+    std::string_view proxy = {}, std::string_view proxyUser = {},
+    std::string_view proxyPassword = {}, int timeoutSeconds = 0, Text* redirectLocation = nullptr,
+    Text* statusText = nullptr, Bytes* bodyBytes = nullptr, bool mergeCookies = true,
+    bool completeHeaders = true, std::string_view postBytes = {}, bool normalizeHeaderNames = true);
 
 }  // namespace qx

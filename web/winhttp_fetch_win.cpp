@@ -16,7 +16,7 @@
 namespace qx {
 namespace {
 
-bool SetDword(HINTERNET h, DWORD option, DWORD value) {
+[[nodiscard]] bool SetDword(HINTERNET h, DWORD option, DWORD value) {
   return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;
 }
 
@@ -79,20 +79,19 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (!request) return fail("704 创建WinHttp请求失败!");
   // The wait for the response headers has a timeout of its own (90 s by
   // default); the caller's timeout is meant for every phase, that one too.
-  SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
+  // Should the option not take, that wait keeps WinHTTP's own 90 s bound.
+  (void)SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(t));
 
-  if (!serverUser.empty() && !serverPassword.empty()) {
-    const std::wstring user = Wide(serverUser), password = Wide(serverPassword);
-    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
-                               user.c_str(), password.c_str(), nullptr))
-      return fail("707 设置代理凭证失败!");
-  }
-  if (!proxyUser.empty() && !proxyPassword.empty()) {
-    const std::wstring user = Wide(proxyUser), password = Wide(proxyPassword);
-    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                               user.c_str(), password.c_str(), nullptr))
-      return fail("707 设置代理凭证失败!");
-  }
+  // Basic credentials for the server or the proxy, when both texts are given.
+  auto credentials = [&](DWORD target, std::string_view user, std::string_view password) {
+    if (user.empty() || password.empty()) return true;
+    const std::wstring wideUser = Wide(user), widePassword = Wide(password);
+    return WinHttpSetCredentials(request.get(), target, WINHTTP_AUTH_SCHEME_BASIC, wideUser.c_str(),
+                                 widePassword.c_str(), nullptr) != FALSE;
+  };
+  if (!credentials(WINHTTP_AUTH_TARGET_SERVER, serverUser, serverPassword) ||
+      !credentials(WINHTTP_AUTH_TARGET_PROXY, proxyUser, proxyPassword))
+    return fail("707 设置代理凭证失败!");
   if (!SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kWinHttpSecurityFlags))
     return fail("忽略错误/证书错误  失败！");
   // WinHTTP keeps no cookies of its own: a caller who wants a session carries
@@ -173,7 +172,7 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
       cookiesOut += cookie;
       cookiesOut += "; ";
     }
-    LocationFromLine(line, location);
+    (void)LocationFromLine(line, location);  // a later Location line wins
   }
   if (cookiesOut.size() >= 2 && cookiesOut.compare(cookiesOut.size() - 2, 2, "; ") == 0)
     cookiesOut.resize(cookiesOut.size() - 2);

@@ -3,6 +3,7 @@
 // Input: locator, base URL, then the page (UTF-8, as the engine takes it).
 #include "tools/fuzz/fuzz_util.h"
 #include "web/form_engine.h"
+#include "web/request_rules.h"
 
 namespace {
 

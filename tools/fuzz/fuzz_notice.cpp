@@ -2,6 +2,7 @@
 // Input: own version (one byte) then the page as it came.
 #include "portal/version_check.h"
 #include "tools/fuzz/fuzz_util.h"
+#include "web/url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Input in(data, size);
@@ -19,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!d.linkToOpen.empty()) {
     // Only a web address is ever opened.
     FUZZ_CHECK(d.linkToOpen == info.downloadLink);
-    const qx::Text scheme = qx::ToLowerAscii(d.linkToOpen.substr(0, 8));
-    FUZZ_CHECK(scheme.rfind("http://", 0) == 0 || scheme == "https://");
+    FUZZ_CHECK(qx::IsWebUrl(d.linkToOpen));
   }
   return 0;
 }
