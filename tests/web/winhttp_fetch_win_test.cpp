@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "tests/test_util.h"
-#include "tests/web_test_server.h"
+#include "tests/web/test_server.h"
 #include "web/winhttp_fetch.h"
 
 using namespace qx;

@@ -1,11 +1,12 @@
 // The text rules of the request routines (portable).
+#include "web/request_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "tests/test_util.h"
 #include "web/fetch_page.h"
-#include "web/request_rules.h"
 
 using namespace qx;
 
