@@ -20,15 +20,6 @@ TEST(RequestRules, MethodIndexOutsideTheTableIsGet) {
   EXPECT_STREQ(MethodVerb(7), "CONNECT");
 }
 
-TEST(RequestRules, CertificateErrorsAreIgnored) {
-  // WinINet: revocation, unknown CA, wrong usage, name, date, redirects to
-  // HTTPS and to HTTP, weak signature (SECURITY_FLAG_IGNORE_*).
-  EXPECT_EQ(kFetchSecurityFlags,
-            0x80u | 0x100 | 0x200 | 0x1000 | 0x2000 | 0x4000 | 0x8000 | 0x10000);
-  // WinHTTP: unknown CA, wrong usage, name, date.
-  EXPECT_EQ(kWinHttpSecurityFlags, 0x100u | 0x200 | 0x1000 | 0x2000);
-}
-
 TEST(NormalizeHeaderNamesTest, CapitalizesEveryPartOfTheName) {
   EXPECT_EQ(NormalizeHeaderNames("content-type: text/html"), "Content-Type: text/html");
   EXPECT_EQ(NormalizeHeaderNames("accept-LANGUAGE: x"), "Accept-LANGUAGE: x");
