@@ -48,7 +48,9 @@ TEST(Ticket, ContactFieldsAndVerdict) {
   EXPECT_EQ(none.qq, "");
 
   EXPECT_TRUE(TicketAccepted("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n"));
-  EXPECT_TRUE(TicketAccepted("HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n"));
+  // FetchPage follows a redirect and hands back the last reply: a 3xx reaches
+  // the verdict only when it names no Location to go to.
+  EXPECT_TRUE(TicketAccepted("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"));
   EXPECT_FALSE(TicketAccepted("HTTP/1.1 403 Forbidden\r\n\r\n"));
   EXPECT_FALSE(TicketAccepted("HTTP/1.1 500 Internal Server Error\r\n\r\n"));
   EXPECT_FALSE(TicketAccepted(""));  // no answer at all
