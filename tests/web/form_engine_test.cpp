@@ -30,6 +30,14 @@ TEST(FormEngine, LinkAndButtonLookupRules) {
   // A javascript: link and a link without href are found but open nothing.
   EXPECT_EQ(page.Press(page.FindLink("js"), "http://h/").kind, PageAction::Nothing);
   EXPECT_EQ(page.Press(page.FindLink("5"), "http://h/").kind, PageAction::Nothing);
+  // An index past the last element presses and changes nothing.
+  const int past = static_cast<int>(page.elements().size());
+  EXPECT_EQ(page.Press(past, "http://h/").kind, PageAction::Nothing);
+  EXPECT_EQ(page.Press(-1, "http://h/").kind, PageAction::Nothing);
+  HtmlPage changed = page;
+  changed.SetAttribute(past, "id", "x");
+  changed.SetAttribute(-1, "id", "x");
+  EXPECT_EQ(changed.FindLink("x"), -1);
 
   auto buttonName = [&](std::string_view l) {
     const int i = page.FindButton(l);
@@ -131,7 +139,12 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
   EXPECT_EQ(next->url, "https://o/x");
   EXPECT_TRUE(next->post);
   EXPECT_EQ(next->body, "a=1");
+  for (const char* status : {"301", "302", "303", "308"})
+    EXPECT_TRUE(RedirectRequest(post, "HTTP/1.1 " + Text(status) + " R\r\nLocation: /x\r\n\r\n"))
+        << status;
   EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 200 OK\r\nLocation: /x\r\n\r\n"));
+  EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\n\r\n")) << "no Location";
+  EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\nLocation:  \r\n\r\n"));
   EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\nLocation: file:///c:/x\r\n\r\n"));
   EXPECT_FALSE(RedirectRequest(post, ""));
   EXPECT_EQ(ResponseStatus("HTTP/1.0 404 Not Found\r\n"), 404);

@@ -172,6 +172,10 @@ TEST(MetaCharset, FindsTheDeclaredCharset) {
   EXPECT_EQ(DetectMetaCharset("<META CONTENT=\"text/html; CHARSET=UTF-8\">"), "UTF-8");
   EXPECT_EQ(DetectMetaCharset("<html><head><title>x</title>"), "");
   EXPECT_EQ(DetectMetaCharset("<meta name=\"x\" charset=shift_jis>"), "shift_jis");
+  EXPECT_EQ(DetectMetaCharset("<meta charset=gb18030>"), "gb18030");
+  EXPECT_EQ(DetectMetaCharset("<meta charset=AZaz09_>"), "AZaz09_") << "every edge of [-\\w]";
+  // A lead byte as the last byte has no trail byte to pair with.
+  EXPECT_EQ(DetectMetaCharset("<meta charset=big5>\x81"), "big5");
 }
 
 TEST(MetaCharset, BehavesLikeTheVbscriptPattern) {
@@ -250,6 +254,7 @@ TEST(RequestBounds, RedirectTargetsMethodsAndTheTimeoutOverride) {
   EXPECT_EQ(MethodAfterRedirect(307, 1), 1);
   EXPECT_EQ(MethodAfterRedirect(303, 3), 0);
   EXPECT_EQ(MethodAfterRedirect(303, 2), 2);
+  for (long status : {301, 302, 303, 307, 308}) EXPECT_TRUE(IsRedirectStatus(status)) << status;
   EXPECT_FALSE(IsRedirectStatus(304));
 
   EXPECT_EQ(RequestTimeoutMs(""), 30000);
