@@ -43,4 +43,6 @@ TEST(LoginFailureText, ALongReplyIsShownUpToItsLimitWithoutHalfACharacter) {
   const Text shown = LoginFailureText(reply);
   EXPECT_EQ(shown.size(), kLoginBoxTextMax - 1);  // "x" and whole characters
   EXPECT_EQ(shown, reply.substr(0, shown.size()));
+  EXPECT_EQ(LoginFailureText(reply.substr(1)).size(), kLoginBoxTextMax)
+      << "from a double-byte start";
 }

@@ -66,6 +66,7 @@ TEST(FormEngine, SubmissionAsABrowserSendsIt) {
          u8"<input type=checkbox name=c2><input type=radio name=r value=1>"
          u8"<input type=radio name=r value=2 checked><input type=checkbox name=c3 checked>"
          u8"<input name=off value=1 disabled><fieldset disabled><input name=off2></fieldset>"
+         u8"<p disabled><input name=p value=1></p>"
          u8"<select name=s><option>one</option><option value=2 selected>two</option></select>"
          u8"<select name=s2><option disabled>no</option><option>  first   shown </option></select>"
          u8"<textarea name=t>\nline1\nline2</textarea><input name=e>"
@@ -83,9 +84,10 @@ TEST(FormEngine, SubmissionAsABrowserSendsIt) {
   EXPECT_TRUE(go.post);
   EXPECT_EQ(go.url, "http://h:81/dir/save?old=1");
   // The textarea's first line break is the parser's; the rest go as CR LF.
-  EXPECT_EQ(go.body,
-            "a=x+y&c1=v&r=2&c3=on&s=2&s2=first+shown&t=line1%0D%0Aline2&e=&go=%E6%8F%90%E4%BA%A4&"
-            "up=&outside=1");
+  EXPECT_EQ(
+      go.body,
+      "a=x+y&c1=v&r=2&c3=on&p=1&s=2&s2=first+shown&t=line1%0D%0Aline2&e=&go=%E6%8F%90%E4%BA%A4&"
+      "up=&outside=1");
 
   EXPECT_EQ(press("plain").kind, PageAction::Nothing);   // type=button submits nothing
   EXPECT_EQ(press("js").kind, PageAction::Nothing);      // javascript: action
@@ -124,6 +126,9 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
       {" x ", "http://h:8//user/cloudManage/x"},
       {"\xE4\xB8\xAD", "http://h:8//user/cloudManage/%E4%B8%AD"},
       {"javascript:;", "javascript:;"},
+      {"a/b:c", "http://h:8//user/cloudManage/a/b:c"},  // a "/" ends no scheme
+      {"a/..", "http://h:8//user/cloudManage/"},
+      {"x:../a", "x:a"},
   };
   for (const Case& c : cases) EXPECT_EQ(ResolveUrl(base, c.ref), c.out) << c.ref;
   EXPECT_EQ(ResolveUrl("http://h:8", "a"), "http://h:8/a");
@@ -148,6 +153,7 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
   EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\nLocation: file:///c:/x\r\n\r\n"));
   EXPECT_FALSE(RedirectRequest(post, ""));
   EXPECT_EQ(ResponseStatus("HTTP/1.0 404 Not Found\r\n"), 404);
+  EXPECT_EQ(ResponseStatus("HTTP/1.0 30 Short\r\n"), 0);
 
   const Text tag = "<base href=\"http://h/a?b=1&amp;c=&quot;\">";
   EXPECT_EQ(PageWithBase("<html><HEAD lang=x><title>t</title>", "http://h/a?b=1&c=\""),
