@@ -126,7 +126,7 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
       {" x ", "http://h:8//user/cloudManage/x"},
       {"\xE4\xB8\xAD", "http://h:8//user/cloudManage/%E4%B8%AD"},
       {"javascript:;", "javascript:;"},
-      {"a/b:c", "http://h:8//user/cloudManage/a/b:c"},  // a "/" ends no scheme
+      {"svn+ssh://h/p", "svn+ssh://h/p"},
       {"a/..", "http://h:8//user/cloudManage/"},
       {"x:../a", "x:a"},
   };
