@@ -42,6 +42,7 @@ TEST(ControlPanel, FragmentRewrittenOnceEachCaseIgnored) {
   EXPECT_EQ(ControlPanelFragment("<html>502 Bad Gateway</html>"), "");
   // A rewrite whose text is absent changes nothing.
   EXPECT_EQ(RewriteControlPanelFragment("<p>x</p>"), "<p>x</p>");
+  EXPECT_EQ(RewriteControlPanelFragment("<div class=\"wrap\">x"), "x") << "at the very start";
 }
 
 TEST(ControlPanel, PagePressedAsTheLoginDoes) {

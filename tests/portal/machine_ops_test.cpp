@@ -19,6 +19,10 @@ TEST(MachineOps, Verdicts) {
   EXPECT_FALSE(MachineOpSucceeded(MachineOp::Start, ""));
   // Sync looks anywhere.
   EXPECT_TRUE(MachineOpSucceeded(MachineOp::Sync, "<html>同步成功，请刷新</html>"));
+  EXPECT_TRUE(MachineOpSucceeded(MachineOp::Sync, "同步成功"));
+  // The sync box tells either way; the others show the success text.
+  EXPECT_STREQ(MachineOpVerdictBox(MachineOp::Sync, false).text, "同步失败");
+  EXPECT_STREQ(MachineOpVerdictBox(MachineOp::Restart, true).text, "重启成功");
   EXPECT_FALSE(MachineOpSucceeded(MachineOp::Sync, "{\"result\":false,\"text\":\"同步失败\"}"));
 }
 

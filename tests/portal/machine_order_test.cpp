@@ -41,6 +41,7 @@ TEST(MachineOrder, ColumnsCompareAsNumbersAddressesDatesOrText) {
   EXPECT_GT(CompareCells(ColRemoteAddress, "b.example:1", "a.example:2", Bytes), 0);
   EXPECT_LT(CompareCells(ColExpiry, "2027-01-02 00:00:00", "2027-01-10 00:00:00", Bytes), 0);
   EXPECT_LT(CompareCells(ColExpiry, "2099-01-01 00:00:00", "永久", Bytes), 0);  // dates first
+  EXPECT_LT(CompareCells(ColExpiry, "a", "b", Bytes), 0);
   EXPECT_LT(CompareCells(ColRemark, "b", "c", [](auto a, auto b) { return a.compare(b); }), 0);
   EXPECT_GT(CompareCells(ColRemark, "b", "c", [](auto, auto) { return 1; }), 0);  // collation used
 }
@@ -54,11 +55,14 @@ TEST(MachineOrder, StableSortBothWaysAndPageOrderBack) {
   EXPECT_EQ(SortedOrder(rows, ColRemoteAddress, false, Bytes), (std::vector<int>{3, 0, 2, 1}));
   EXPECT_EQ(SortedOrder(rows, ColRemoteAddress, true, Bytes), (std::vector<int>{1, 0, 2, 3}));
   EXPECT_EQ(SortedOrder(rows, ColNumber, false, Bytes), (std::vector<int>{0, 1, 2, 3}));
+  for (int column : {-1, int{kMachineColumnCount}})  // no such column: page order
+    EXPECT_EQ(SortedOrder(rows, column, true, Bytes), (std::vector<int>{0, 1, 2, 3})) << column;
 }
 
 TEST(MachineOrder, ExpiryMarks) {
   const long long now = *ParseDateTime("2027-01-10 12:00:00");
   EXPECT_EQ(ExpiryOf("2027-01-10 12:00:00", now), Expiry::Past);
+  EXPECT_EQ(ExpiryOf("2027-01-10 12:00:01", now), Expiry::Within3Days);
   EXPECT_EQ(ExpiryOf("2027-01-13 12:00:00", now), Expiry::Within3Days);
   EXPECT_EQ(ExpiryOf("2027-01-13 12:00:01", now), Expiry::Within7Days);
   EXPECT_EQ(ExpiryOf("2027-01-17 12:00:00", now), Expiry::Within7Days);
