@@ -19,10 +19,6 @@ inline constexpr std::string_view kFetchAgent =
 // The plain GET's agent.
 inline constexpr std::string_view kPlainGetAgent =
     "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
-// Security flags set on every WinINet request: certificate errors are ignored.
-inline constexpr unsigned long kFetchSecurityFlags = 0x0001F380;
-// WinHTTP: unknown CA, wrong usage, CN invalid, date invalid.
-inline constexpr unsigned long kWinHttpSecurityFlags = 0x00003300;
 
 // Rewrites header lines with capitalized names ("content-type: x" →
 // "Content-Type: x"); lines without ":" are dropped, the final CR LF too.

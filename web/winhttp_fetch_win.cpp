@@ -16,6 +16,11 @@
 namespace qx {
 namespace {
 
+// Certificate errors are ignored: unknown CA, wrong usage, name, date.
+constexpr DWORD kSecurityFlags =
+    SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
+    SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+
 [[nodiscard]] bool SetDword(HINTERNET h, DWORD option, DWORD value) {
   return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;
 }
@@ -92,7 +97,7 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (!credentials(WINHTTP_AUTH_TARGET_SERVER, serverUser, serverPassword) ||
       !credentials(WINHTTP_AUTH_TARGET_PROXY, proxyUser, proxyPassword))
     return fail("707 设置代理凭证失败!");
-  if (!SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kWinHttpSecurityFlags))
+  if (!SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kSecurityFlags))
     return fail("忽略错误/证书错误  失败！");
   // WinHTTP keeps no cookies of its own: a caller who wants a session carries
   // the cookie text in and out.

@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
-#include "web/cookies.h"
 #include "web/url.h"
+
+#include <gtest/gtest.h>
 
 using namespace qx;
 
@@ -53,36 +52,20 @@ TEST(BrowserFormEncode, BrowserFormRules) {
   EXPECT_EQ(BrowserFormEncode("Az09-_.*"), "Az09-_.*");
 }
 
-TEST(MergeCookies, NewItemsFirstThenOldOnesByName) {
-  Text sent;
-  EXPECT_EQ(MergeCookies(sent, "sid=1"), "sid=1");
-  sent = "a=1; b=2";
-  EXPECT_EQ(MergeCookies(sent, "b=3"), "b=3; a=1");
-  EXPECT_EQ(sent, "b=3; a=1");
-  sent = "SID=1";
-  EXPECT_EQ(MergeCookies(sent, "sid=2"), "sid=2; SID=1");
-  // Of two old items with one name only the first is taken.
-  sent = "a=1; a=2; c=3";
-  EXPECT_EQ(MergeCookies(sent, ""), "a=1; c=3");
-  // Names are trimmed for comparison only.
-  sent = "a =1";
-  EXPECT_EQ(MergeCookies(sent, "a=2"), "a=2");
-}
-
-TEST(MergeCookies, DeletionTrailingSemicolonAndDuplicates) {
-  Text sent = "a=1; sid=9";
-  EXPECT_EQ(MergeCookies(sent, "sid=deleted"), "a=1");
-  sent = "a=1;";
-  EXPECT_EQ(MergeCookies(sent, ""), "a=1");
-  sent = "";
-  EXPECT_EQ(MergeCookies(sent, ""), "");
-  EXPECT_EQ(sent, "");
-  sent = "x=0";
-  EXPECT_EQ(MergeCookies(sent, "x=1; x=1"), "x=1");
-  sent = "sid=deleted";
-  EXPECT_EQ(MergeCookies(sent, " "), "");
-  sent = "a=1";
-  EXPECT_EQ(MergeCookies(sent, "=deleted"), "a=1") << "a deletion without a name";
-  EXPECT_EQ(CookieName(" sid =x=y"), "sid");
-  EXPECT_EQ(CookieName("flag"), "flag");
+TEST(FormEncode, Table) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"a b", "a+b"},
+      {"\r\n", "%0D%0A"},
+      {"工单", "%E5%B7%A5%E5%8D%95"},  // each character as the three groups of its UTF-8 bytes
+      {"AZaz09-._'()*", "AZaz09-._'()*"},
+      {"!~", "%21%7E"},
+      {"&=+%/:?#\"", "%26%3D%2B%25%2F%3A%3F%23%22"},
+      {std::string("a\0b", 3), "ab"},  // a NUL byte is dropped
+      {"\x7F", "%7F"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormEncode(c.in), c.out) << c.in;
 }

@@ -21,14 +21,19 @@ TEST(MachineOrder, DatesParseOnlyWhenTheyAreReal) {
   EXPECT_EQ(ParseDateTime("1970-01-01 00:00:00"), 0);
   EXPECT_EQ(ParseDateTime("2024-02-29 23:59:59"), 1709251199);
   EXPECT_EQ(ParseDateTime("2000-03-01 00:00:01"), 951868801);
-  for (const char* bad : {"2023-02-29 00:00:00", "2024-13-01 00:00:00", "2024-01-01 24:00:00",
-                          "2024-01-01", "2024-01-01 00:00:0x", " 2024-01-01 00:00:00", "已过期"})
+  EXPECT_EQ(ParseDateTime("2024-12-31 23:59:59"), 1735689599);
+  for (const char* bad :
+       {"2023-02-29 00:00:00", "2100-02-29 00:00:00", "2024-13-01 00:00:00", "2024-01-01 24:00:00",
+        "2024-01-01", "2024-01-01 00:00:0x", " 2024-01-01 00:00:00", "已过期"})
     EXPECT_FALSE(ParseDateTime(bad)) << bad;
 }
 
 TEST(MachineOrder, ColumnsCompareAsNumbersAddressesDatesOrText) {
   EXPECT_LT(CompareCells(ColNumber, "9", "10", Bytes), 0);
-  EXPECT_LT(CompareCells(ColNumber, "10", "x", Bytes), 0);  // numbers first
+  EXPECT_LT(CompareCells(ColNumber, "100", "x", Bytes), 0);  // numbers first
+  // Up to 18 digits make a number; more make a text, after every number.
+  EXPECT_LT(CompareCells(ColNumber, "000000000000000001", "2", Bytes), 0);
+  EXPECT_GT(CompareCells(ColNumber, "0000000000000000001", "2", Bytes), 0);
   // Host (IPv4 by its numbers) before port; the port as a number.
   EXPECT_LT(CompareCells(ColRemoteAddress, "10.0.0.9:3389", "10.0.0.10:22", Bytes), 0);
   EXPECT_LT(CompareCells(ColRemoteAddress, "10.0.0.9:22", "10.0.0.9:3389", Bytes), 0);
@@ -36,6 +41,7 @@ TEST(MachineOrder, ColumnsCompareAsNumbersAddressesDatesOrText) {
   EXPECT_GT(CompareCells(ColRemoteAddress, "b.example:1", "a.example:2", Bytes), 0);
   EXPECT_LT(CompareCells(ColExpiry, "2027-01-02 00:00:00", "2027-01-10 00:00:00", Bytes), 0);
   EXPECT_LT(CompareCells(ColExpiry, "2099-01-01 00:00:00", "永久", Bytes), 0);  // dates first
+  EXPECT_LT(CompareCells(ColExpiry, "a", "b", Bytes), 0);
   EXPECT_LT(CompareCells(ColRemark, "b", "c", [](auto a, auto b) { return a.compare(b); }), 0);
   EXPECT_GT(CompareCells(ColRemark, "b", "c", [](auto, auto) { return 1; }), 0);  // collation used
 }
@@ -49,11 +55,14 @@ TEST(MachineOrder, StableSortBothWaysAndPageOrderBack) {
   EXPECT_EQ(SortedOrder(rows, ColRemoteAddress, false, Bytes), (std::vector<int>{3, 0, 2, 1}));
   EXPECT_EQ(SortedOrder(rows, ColRemoteAddress, true, Bytes), (std::vector<int>{1, 0, 2, 3}));
   EXPECT_EQ(SortedOrder(rows, ColNumber, false, Bytes), (std::vector<int>{0, 1, 2, 3}));
+  for (int column : {-1, int{kMachineColumnCount}})  // no such column: page order
+    EXPECT_EQ(SortedOrder(rows, column, true, Bytes), (std::vector<int>{0, 1, 2, 3})) << column;
 }
 
 TEST(MachineOrder, ExpiryMarks) {
   const long long now = *ParseDateTime("2027-01-10 12:00:00");
   EXPECT_EQ(ExpiryOf("2027-01-10 12:00:00", now), Expiry::Past);
+  EXPECT_EQ(ExpiryOf("2027-01-10 12:00:01", now), Expiry::Within3Days);
   EXPECT_EQ(ExpiryOf("2027-01-13 12:00:00", now), Expiry::Within3Days);
   EXPECT_EQ(ExpiryOf("2027-01-13 12:00:01", now), Expiry::Within7Days);
   EXPECT_EQ(ExpiryOf("2027-01-17 12:00:00", now), Expiry::Within7Days);

@@ -1,13 +1,12 @@
 // The request-routine tests' view of the recording server
-// (tests/recording_server.py): where it listens, and the requests it recorded,
+// (tests/web/recording_server.py): where it listens, and the requests it recorded,
 // fetched with a bare Winsock client so that the routines under test never
 // check themselves.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <gtest/gtest.h>
 
 #include <cctype>
 #include <chrono>
@@ -105,7 +104,8 @@ struct Recorded {
   static bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      if (std::tolower(static_cast<unsigned char>(a[i])) !=
+          std::tolower(static_cast<unsigned char>(b[i])))
         return false;
     return true;
   }
@@ -127,7 +127,8 @@ struct Recorded {
     std::vector<std::string> items;
     for (const std::string& v : Values("Cookie")) {
       size_t at = 0;
-      for (size_t q; (q = v.find("; ", at)) != std::string::npos; at = q + 2) items.push_back(v.substr(at, q - at));
+      for (size_t q; (q = v.find("; ", at)) != std::string::npos; at = q + 2)
+        items.push_back(v.substr(at, q - at));
       if (at < v.size()) items.push_back(v.substr(at));
     }
     return items;
@@ -167,8 +168,9 @@ inline Recorded Parse(const std::string& raw) {
     }
     const size_t colon = line.find(':');
     std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
-    value.erase(0, value.find_first_not_of(' ') == std::string::npos ? value.size()
-                                                                    : value.find_first_not_of(' '));
+    value.erase(0, value.find_first_not_of(' ') == std::string::npos
+                       ? value.size()
+                       : value.find_first_not_of(' '));
     r.headers.emplace_back(line.substr(0, colon), value);
   }
   return r;
@@ -181,7 +183,9 @@ inline Recorded LastRequest(const std::string& tag) {
   return status == 200 ? Parse(raw) : Recorded{};
 }
 
-inline int RequestCount(const std::string& tag) { return std::atoi(RawGet("/__count?tag=" + tag).c_str()); }
+inline int RequestCount(const std::string& tag) {
+  return std::atoi(RawGet("/__count?tag=" + tag).c_str());
+}
 
 // A tag no other request of this or an earlier run carries.
 inline std::string NewTag() {

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "tests/test_util.h"
-#include "tests/web_test_server.h"
+#include "tests/web/test_server.h"
 #include "web/winhttp_fetch.h"
 
 // Many requests here are sent for what the server receives: their replies

@@ -1,35 +1,17 @@
-// The rules behind the machine commands: portal verdicts, the connection
-// file, its name and the display settings files.
-// Literals are GBK, as the program's texts are.
+// The connection file and its name. Literals are GBK, as the program's texts are.
+#include "remote/rdp.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "base/text.h"
-#include "portal/machine_ops.h"
 #include "remote/display_settings.h"
-#include "remote/rdp.h"
 
 namespace qx {
 namespace {
 
 std::vector<Text> Lines(const Text& t) { return Split(t, "\r\n"); }
-
-TEST(MachineOps, Verdicts) {
-  EXPECT_TRUE(MachineOpSucceeded(MachineOp::Start, "{\"result\":true,\"text\":\"开机成功\"}"));
-  EXPECT_TRUE(MachineOpSucceeded(MachineOp::Restart, "{\"result\":true,\"text\":\"重启成功\"}"));
-  // Only the exact text between the markers counts.
-  EXPECT_FALSE(MachineOpSucceeded(MachineOp::Stop, "{\"result\":true,\"text\":\"开机成功\"}"));
-  EXPECT_FALSE(
-      MachineOpSucceeded(MachineOp::Start, "<p>开机成功</p>{\"result\":false,\"text\":\"x\"}"));
-  EXPECT_FALSE(MachineOpSucceeded(MachineOp::Start, "{\"result\":true,\"text\":\"开机成功！\"}"));
-  EXPECT_FALSE(MachineOpSucceeded(MachineOp::Start, "{\"result\":false,\"text\":\"开机成功\"}"));
-  EXPECT_FALSE(MachineOpSucceeded(MachineOp::Start, ""));
-  // Sync looks anywhere.
-  EXPECT_TRUE(MachineOpSucceeded(MachineOp::Sync, "<html>同步成功，请刷新</html>"));
-  EXPECT_FALSE(MachineOpSucceeded(MachineOp::Sync, "{\"result\":false,\"text\":\"同步失败\"}"));
-}
 
 TEST(Rdp, TemplateIs596BytesIn26LinesWithEachPlaceholderOnce) {
   const Text t(RdpTemplate());
@@ -109,33 +91,6 @@ TEST(Rdp, FileNamesStayInTheFolder) {
   EXPECT_EQ(RdpFileName("\x95\x5c\x81\x7c"), "\x95\x5c\x81\x7c.rdp");
   EXPECT_EQ(RdpFileName("a\x81"), "a_.rdp");
   EXPECT_EQ(RdpFileName("a\x81\x7f"), "a__.rdp");
-}
-
-TEST(DisplaySettingsFiles, TextsAndTheirReading) {
-  EXPECT_EQ(kQpWindowed, "全屏：1真");
-  EXPECT_EQ(kQpWindowed.size(), 9u);
-  EXPECT_EQ(SzIniText("1600", "900"), "长：1600\r\n宽：900sz");
-  DisplaySettings s = ParseDisplaySettings(kQpFullScreen, SzIniText("1600", "900"));
-  EXPECT_EQ(s.fullScreenMode, "2");
-  EXPECT_EQ(s.desktopWidth, "1600");
-  EXPECT_EQ(s.desktopHeight, "900");
-  s = ParseDisplaySettings("", SzIniText("", "900"));
-  EXPECT_EQ(s.fullScreenMode, "");
-  EXPECT_EQ(s.desktopWidth, "");
-  EXPECT_EQ(s.desktopHeight, "900");
-
-  // Opening the window: full screen shown only for "2"; else rewritten.
-  ResolutionWindowStart w = ResolutionWindowOpening(s);
-  EXPECT_EQ(w.stateText, "未开启全屏");
-  EXPECT_TRUE(w.rewriteWindowed);
-  EXPECT_EQ(w.width, "1280");
-  EXPECT_EQ(w.height, "720");
-  w = ResolutionWindowOpening(ParseDisplaySettings(kQpFullScreen, SzIniText("1600", "")));
-  EXPECT_EQ(w.stateText, "已开启全屏");
-  EXPECT_FALSE(w.rewriteWindowed);
-  EXPECT_EQ(w.width, "1600");
-  EXPECT_EQ(w.height, "");
-  EXPECT_TRUE(ResolutionWindowOpening(ParseDisplaySettings("全屏：22真", "")).rewriteWindowed);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #!/usr/bin/env sh
-# Starts or stops the recording test server (tests/recording_server.py) for
+# Starts or stops the recording test server (tests/web/recording_server.py) for
 # CTest's fixture: `recording_server.sh start DIR` returns once DIR/ports
 # names its two loopback ports; `recording_server.sh stop DIR` ends it.
 set -eu

@@ -160,7 +160,8 @@ TEST(MachineList, EveryColumnOfABlock) {
   EXPECT_EQ(std::vector<Text>(row.columns.begin(), row.columns.end()), expected);
   // 81 74 is one GBK character whose second byte is the "t" of "txt\">": no
   // field starts inside it.
-  EXPECT_EQ(MachineRowFromBlock("\x81txt\">fake</span>" + Block(m), 1)[ColRemoteAddress], m.address);
+  EXPECT_EQ(MachineRowFromBlock("\x81txt\">fake</span>" + Block(m), 1)[ColRemoteAddress],
+            m.address);
   m.bbAccount = "";
   EXPECT_EQ(MachineRowFromBlock(Block(m), 7)[ColBroadbandAccount], "");
 }

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/web_test_server.h"
+#include "tests/web/test_server.h"
 #include "web/fetch_page.h"
 #include "web/winhttp_fetch.h"
 

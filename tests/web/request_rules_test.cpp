@@ -1,11 +1,12 @@
 // The text rules of the request routines (portable).
+#include "web/request_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "tests/test_util.h"
 #include "web/fetch_page.h"
-#include "web/request_rules.h"
 
 using namespace qx;
 
@@ -17,15 +18,6 @@ TEST(RequestRules, MethodIndexOutsideTheTableIsGet) {
   EXPECT_STREQ(MethodVerb(9), "GET");
   EXPECT_STREQ(MethodVerb(1), "POST");
   EXPECT_STREQ(MethodVerb(7), "CONNECT");
-}
-
-TEST(RequestRules, CertificateErrorsAreIgnored) {
-  // WinINet: revocation, unknown CA, wrong usage, name, date, redirects to
-  // HTTPS and to HTTP, weak signature (SECURITY_FLAG_IGNORE_*).
-  EXPECT_EQ(kFetchSecurityFlags,
-            0x80u | 0x100 | 0x200 | 0x1000 | 0x2000 | 0x4000 | 0x8000 | 0x10000);
-  // WinHTTP: unknown CA, wrong usage, name, date.
-  EXPECT_EQ(kWinHttpSecurityFlags, 0x100u | 0x200 | 0x1000 | 0x2000);
 }
 
 TEST(NormalizeHeaderNamesTest, CapitalizesEveryPartOfTheName) {
@@ -180,6 +172,10 @@ TEST(MetaCharset, FindsTheDeclaredCharset) {
   EXPECT_EQ(DetectMetaCharset("<META CONTENT=\"text/html; CHARSET=UTF-8\">"), "UTF-8");
   EXPECT_EQ(DetectMetaCharset("<html><head><title>x</title>"), "");
   EXPECT_EQ(DetectMetaCharset("<meta name=\"x\" charset=shift_jis>"), "shift_jis");
+  EXPECT_EQ(DetectMetaCharset("<meta charset=gb18030>"), "gb18030");
+  EXPECT_EQ(DetectMetaCharset("<meta charset=AZaz09_>"), "AZaz09_") << "every edge of [-\\w]";
+  // A lead byte as the last byte has no trail byte to pair with.
+  EXPECT_EQ(DetectMetaCharset("<meta charset=big5>\x81"), "big5");
 }
 
 TEST(MetaCharset, BehavesLikeTheVbscriptPattern) {
@@ -258,6 +254,7 @@ TEST(RequestBounds, RedirectTargetsMethodsAndTheTimeoutOverride) {
   EXPECT_EQ(MethodAfterRedirect(307, 1), 1);
   EXPECT_EQ(MethodAfterRedirect(303, 3), 0);
   EXPECT_EQ(MethodAfterRedirect(303, 2), 2);
+  for (long status : {301, 302, 303, 307, 308}) EXPECT_TRUE(IsRedirectStatus(status)) << status;
   EXPECT_FALSE(IsRedirectStatus(304));
 
   EXPECT_EQ(RequestTimeoutMs(""), 30000);

@@ -2,70 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/codepage.h"
-#include "portal/control_panel.h"
 #include "tests/test_util.h"
 #include "web/request_rules.h"
 
 using namespace qx;
-
-namespace {
-
-// The management page's fragment as the portal writes it (GBK).
-const char kManagePage[] =
-    "<h2>业务管理</h2><!--分割开始!--->\n<div class=\"wrap\">\n<div class=\"panel-box\">\n"
-    "<a href=\"/user/cloudManage/change.html?id=7\" class=\"side-link\">"
-    "<i class=\"icon uicon-uicon70\"></i><em>自助换机</em></a>\n"
-    "<form name=\"panelForm\" action=\"/panel/login\" method=\"post\" target=\"_blank\">\n"
-    "<input type=\"hidden\" name=\"vpsid\" value=\"7\">\n"
-    "<input type=\"hidden\" name=\"token\" value=\"a&amp;b\">\n"
-    "<A HREF=\"javascript:;\"  CLASS=\"qg-btn whole-bg-color\"><input type='submit'></a>\n"
-    "<input type='submit'>\n"
-    "</form>\n</div>\n</div>\n<!--分割结束!---><p>footer</p>";
-
-}  // namespace
-
-TEST(ControlPanel, FragmentRewrittenOnceEachCaseIgnored) {
-  EXPECT_EQ(ManagePageUrl("http://p", "7"),
-            "http://p//user/cloudManage/manage.html?menu=outstart&id=7");
-  const Text fragment = ControlPanelFragment(kManagePage);
-  EXPECT_EQ(fragment,
-            "\n\n<div class=\"panel-box\">\n"
-            "<a href=\"/user/cloudManage/change.html?id=7\" class=\"side-link\">自助换机</a></a>\n"
-            "<form name=\"panelForm\" action=\"/panel/login\" method=\"post\" target=\"_blank\">\n"
-            "<input type=\"hidden\" name=\"vpsid\" value=\"7\">\n"
-            "<input type=\"hidden\" name=\"token\" value=\"a&amp;b\">\n"
-            "'<input type=\"submit\" name=\"Submit\" value=\"提交\"></a>\n"
-            "<input type='submit'>\n"  // only the first bare submit gains the name
-            "</form>\n</div>\n</div>\n");
-  // An error page without the markers: an empty page.
-  EXPECT_EQ(ControlPanelFragment("<html>502 Bad Gateway</html>"), "");
-  // A rewrite whose text is absent changes nothing.
-  EXPECT_EQ(RewriteControlPanelFragment("<p>x</p>"), "<p>x</p>");
-}
-
-TEST(FormEngine, ControlPanelPagePressedAsTheLoginDoes) {
-  HtmlPage page = HtmlPage::Parse(AnsiToUtf8(ControlPanelFragment(kManagePage)));
-  const Text base = "http://127.0.0.1:8080//user/cloudManage/manage.html?menu=outstart&id=7";
-
-  const int link = page.FindLink(kControlPanelLink);
-  ASSERT_GE(link, 0);
-  page.SetAttribute(link, "target", "_blank");
-  EXPECT_EQ(*page.elements()[static_cast<size_t>(link)].Attribute("target"), "_blank");
-  PageAction open = page.Press(link, base);
-  EXPECT_EQ(open.kind, PageAction::Open);
-  EXPECT_EQ(open.url, "http://127.0.0.1:8080/user/cloudManage/change.html?id=7");
-
-  const int button = page.FindButton(kControlPanelButton);
-  ASSERT_GE(button, 0);
-  PageAction submit = page.Press(button, base);
-  EXPECT_EQ(submit.kind, PageAction::Submit);
-  EXPECT_TRUE(submit.post);
-  EXPECT_EQ(submit.url, "http://127.0.0.1:8080/panel/login");
-  // Controls in document order, entities decoded then encoded, the pressed
-  // button's UTF-8 value; the other submit input is not sent.
-  EXPECT_EQ(submit.body, "vpsid=7&token=a%26b&Submit=%E6%8F%90%E4%BA%A4");
-}
 
 TEST(FormEngine, LinkAndButtonLookupRules) {
   const HtmlPage page = HtmlPage::Parse(
@@ -91,6 +31,14 @@ TEST(FormEngine, LinkAndButtonLookupRules) {
   // A javascript: link and a link without href are found but open nothing.
   EXPECT_EQ(page.Press(page.FindLink("js"), "http://h/").kind, PageAction::Nothing);
   EXPECT_EQ(page.Press(page.FindLink("5"), "http://h/").kind, PageAction::Nothing);
+  // An index past the last element presses and changes nothing.
+  const int past = static_cast<int>(page.elements().size());
+  EXPECT_EQ(page.Press(past, "http://h/").kind, PageAction::Nothing);
+  EXPECT_EQ(page.Press(-1, "http://h/").kind, PageAction::Nothing);
+  HtmlPage changed = page;
+  changed.SetAttribute(past, "id", "x");
+  changed.SetAttribute(-1, "id", "x");
+  EXPECT_EQ(changed.FindLink("x"), -1);
 
   auto buttonName = [&](std::string_view l) {
     const int i = page.FindButton(l);
@@ -119,6 +67,7 @@ TEST(FormEngine, SubmissionAsABrowserSendsIt) {
          u8"<input type=checkbox name=c2><input type=radio name=r value=1>"
          u8"<input type=radio name=r value=2 checked><input type=checkbox name=c3 checked>"
          u8"<input name=off value=1 disabled><fieldset disabled><input name=off2></fieldset>"
+         u8"<p disabled><input name=p value=1></p>"
          u8"<select name=s><option>one</option><option value=2 selected>two</option></select>"
          u8"<select name=s2><option disabled>no</option><option>  first   shown </option></select>"
          u8"<textarea name=t>\nline1\nline2</textarea><input name=e>"
@@ -136,9 +85,10 @@ TEST(FormEngine, SubmissionAsABrowserSendsIt) {
   EXPECT_TRUE(go.post);
   EXPECT_EQ(go.url, "http://h:81/dir/save?old=1");
   // The textarea's first line break is the parser's; the rest go as CR LF.
-  EXPECT_EQ(go.body,
-            "a=x+y&c1=v&r=2&c3=on&s=2&s2=first+shown&t=line1%0D%0Aline2&e=&go=%E6%8F%90%E4%BA%A4&"
-            "up=&outside=1");
+  EXPECT_EQ(
+      go.body,
+      "a=x+y&c1=v&r=2&c3=on&p=1&s=2&s2=first+shown&t=line1%0D%0Aline2&e=&go=%E6%8F%90%E4%BA%A4&"
+      "up=&outside=1");
 
   EXPECT_EQ(press("plain").kind, PageAction::Nothing);   // type=button submits nothing
   EXPECT_EQ(press("js").kind, PageAction::Nothing);      // javascript: action
@@ -177,6 +127,9 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
       {" x ", "http://h:8//user/cloudManage/x"},
       {"\xE4\xB8\xAD", "http://h:8//user/cloudManage/%E4%B8%AD"},
       {"javascript:;", "javascript:;"},
+      {"svn+ssh://h/p", "svn+ssh://h/p"},
+      {"a/..", "http://h:8//user/cloudManage/"},
+      {"x:../a", "x:a"},
   };
   for (const Case& c : cases) EXPECT_EQ(ResolveUrl(base, c.ref), c.out) << c.ref;
   EXPECT_EQ(ResolveUrl("http://h:8", "a"), "http://h:8/a");
@@ -192,10 +145,16 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
   EXPECT_EQ(next->url, "https://o/x");
   EXPECT_TRUE(next->post);
   EXPECT_EQ(next->body, "a=1");
+  for (const char* status : {"301", "302", "303", "308"})
+    EXPECT_TRUE(RedirectRequest(post, "HTTP/1.1 " + Text(status) + " R\r\nLocation: /x\r\n\r\n"))
+        << status;
   EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 200 OK\r\nLocation: /x\r\n\r\n"));
+  EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\n\r\n")) << "no Location";
+  EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\nLocation:  \r\n\r\n"));
   EXPECT_FALSE(RedirectRequest(post, "HTTP/1.1 302 Found\r\nLocation: file:///c:/x\r\n\r\n"));
   EXPECT_FALSE(RedirectRequest(post, ""));
   EXPECT_EQ(ResponseStatus("HTTP/1.0 404 Not Found\r\n"), 404);
+  EXPECT_EQ(ResponseStatus("HTTP/1.0 30 Short\r\n"), 0);
 
   const Text tag = "<base href=\"http://h/a?b=1&amp;c=&quot;\">";
   EXPECT_EQ(PageWithBase("<html><HEAD lang=x><title>t</title>", "http://h/a?b=1&c=\""),

@@ -6,7 +6,7 @@
 // gives.
 #include <chrono>
 
-#include "tests/web_test_server.h"
+#include "tests/web/test_server.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
 #include "web/winhttp_fetch.h"
