@@ -197,7 +197,10 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   const ULONGLONG deadline = Deadline();
   SetTimeouts(session.get(), static_cast<DWORD>(PhaseTimeoutMs()));
 
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  // Fetched afresh and never written to the cache: the portal's pages carry
+  // the session and every machine's passwords.
+  DWORD flags =
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (cookiesToSend) flags |= INTERNET_FLAG_NO_COOKIES;
   if (completeHeaders) headers = CompleteFetchHeaders(headers, url, method);
   if (cookiesToSend) headers = AppendFetchCookieHeader(headers, *cookiesToSend);

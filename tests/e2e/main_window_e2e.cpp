@@ -4,6 +4,7 @@
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <wininet.h>
 
 #include <functional>
 
@@ -29,6 +30,26 @@ class MainWindowTest : public LoggedInTest {
   }
 };
 
+// The local files of every entry in this user's WinINet cache (emptied
+// first with `clear`).
+std::vector<std::wstring> UrlCacheFiles(bool clear = false) {
+  std::vector<std::wstring> files;
+  std::vector<char> buffer(64 * 1024);
+  auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+  DWORD size = static_cast<DWORD>(buffer.size());
+  HANDLE find = FindFirstUrlCacheEntryW(nullptr, entry, &size);
+  if (!find) return files;
+  do {
+    if (clear)
+      DeleteUrlCacheEntryW(entry->lpszSourceUrlName);
+    else if (entry->lpszLocalFileName)
+      files.emplace_back(entry->lpszLocalFileName);
+    size = static_cast<DWORD>(buffer.size());
+  } while (FindNextUrlCacheEntryW(find, entry, &size));
+  FindCloseUrlCache(find);
+  return files;
+}
+
 void ExpectSameRows(const std::vector<Row>& actual, const std::vector<Row>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (size_t i = 0; i < actual.size(); ++i) {
@@ -38,6 +59,7 @@ void ExpectSameRows(const std::vector<Row>& actual, const std::vector<Row>& expe
 }
 
 TEST_F(MainWindowTest, ShowsSummaryNoticeAndEveryMachineInPageOrder) {
+  UrlCacheFiles(/*clear=*/true);  // what earlier runs left
   ASSERT_TRUE(OpenMain()) << "the main window did not load";
   EXPECT_FALSE(program->FindWindowByClass(kLoginClass));
   EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"demo");
@@ -53,6 +75,12 @@ TEST_F(MainWindowTest, ShowsSummaryNoticeAndEveryMachineInPageOrder) {
   EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 4, 0), 200);
   EXPECT_EQ(ListSelectedIndex(list), -1);
   EXPECT_TRUE(SendMessageW(GetDlgItem(main, IdMainContactPicture), STM_GETIMAGE, IMAGE_BITMAP, 0));
+  // No portal page is kept in the cache: the list pages carry every
+  // machine's system password.
+  const std::string password = WideToUtf8(expected[0][6]);
+  ASSERT_FALSE(password.empty());
+  for (const std::wstring& file : UrlCacheFiles())
+    EXPECT_EQ(ReadFileBytes(file).find(password), std::string::npos) << WideToUtf8(file);
 
   // The windowed setting is written again at every start.
   EXPECT_EQ(ReadFileBytes(L"C:\\qarvex\\qp.ini"), WideToGbk(L"全屏：1真"));
