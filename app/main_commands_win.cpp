@@ -89,17 +89,14 @@ void RouteListAction(MainWindow& w, const NMHDR& hdr) {
       if (reinterpret_cast<const NMLVKEYDOWN&>(hdr).wVKey == 'C' && GetKeyState(VK_CONTROL) < 0)
         RunMachineCommand(CmdCopyRemoteAddress);
       return;
-    case NM_RCLICK:
-      // Only a selected line gets the context menu.
-      if (w.view.SelectedIndex() < 0) return;
-      PopupMenuAtCursor(w.hwnd, ListMenu(w).get());
-      return;
   }
 }
 
-void OpenListMenuAtLine(MainWindow& w) {
-  POINT at;
-  if (w.view.SelectedLinePoint(at)) PopupMenuAt(w.hwnd, ListMenu(w).get(), at);
+void OpenListMenu(MainWindow& w, LPARAM at) {
+  if (w.view.SelectedIndex() < 0) return;
+  POINT where{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  if (where.x == -1 && where.y == -1 && !w.view.SelectedLinePoint(where)) return;
+  PopupMenuAt(w.hwnd, ListMenu(w).get(), where);
 }
 
 HACCEL MainWindowAccelerators() {

@@ -12,10 +12,14 @@ struct MainWindow;
 void RouteMainCommand(MainWindow& w, int id, int code);
 
 // A double-click or Enter on a line connects, Ctrl+C copies the remote
-// address, a right click on a selected line opens the list's menu.
+// address.
 void RouteListAction(MainWindow& w, const NMHDR& hdr);
 
-// Shift+F10 or the context-menu key: the list's menu at the selected line.
-void OpenListMenuAtLine(MainWindow& w);
+// The list's WM_CONTEXTMENU: a right click (sent on the release, also when
+// the press moved a few pixels and the list took it for the start of a
+// drag, for which it sends no NM_RCLICK), or Shift+F10 and the context-menu
+// key (the point -1, -1). Only a selected line has a menu: at the click, or
+// at the line for the keys.
+void OpenListMenu(MainWindow& w, LPARAM at);
 
 }  // namespace qx

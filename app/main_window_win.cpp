@@ -245,8 +245,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {minWindow.cx, minWindow.cy};
       return 0;
     case WM_CONTEXTMENU:
-      if (reinterpret_cast<HWND>(wp) != view.list || lp != -1) break;
-      OpenListMenuAtLine(*this);
+      if (reinterpret_cast<HWND>(wp) != view.list) break;
+      OpenListMenu(*this, lp);
       return 0;
     case WM_COMMAND:
       RouteMainCommand(*this, LOWORD(wp), HIWORD(wp));
