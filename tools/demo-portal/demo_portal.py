@@ -34,6 +34,15 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):
         pass
 
+    def end_headers(self):
+        # A reply after which the connection closes says so (a request in
+        # HTTP/1.0 without keep-alive ends its connection): a client that took
+        # the reply's HTTP/1.1 for a lasting connection would send its next
+        # request into the closing one and get a reset for an answer.
+        if self.close_connection:
+            self.send_header("Connection", "close")
+        super().end_headers()
+
     def do_GET(self):
         self.handle_any()
 

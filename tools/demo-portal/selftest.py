@@ -295,6 +295,9 @@ class DemoPortalTest(unittest.TestCase):
                          b"MSIE 6.0; Windows NT 5.0)\r\nCookie: " + cookie.encode() + b"\r\n\r\n")
             reply = b"".join(iter(lambda: sock.recv(65536), b""))
         self.assertIn("会员名：demo".encode(), reply)
+        # The connection ends with the reply, which says so: a client that
+        # kept it for its next request would get a reset.
+        self.assertIn(b"\r\nConnection: close\r\n", reply.split(b"\r\n\r\n")[0] + b"\r\n")
 
         log = self.admin("/__admin/log")
         self.assertEqual([e["path"] for e in log], ["//login/login", "//user/members"])
