@@ -6,11 +6,42 @@
 
 #include "base/atomic_file_win.h"
 #include "base/handles_win.h"
+#include "base/timing.h"
 
 namespace qx {
 
+namespace {
+
+// For the timing log: the box being put up, until its own loop takes its
+// first message (the window thread answers nothing before).
+thread_local TimingLine* g_boxSetUp = nullptr;
+
+LRESULT CALLBACK FirstBoxMessage(int code, WPARAM wp, LPARAM lp) {
+  if (code == MSGF_DIALOGBOX && g_boxSetUp) {
+    g_boxSetUp->Lap("setup");
+    g_boxSetUp->Report();
+    g_boxSetUp = nullptr;
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+}  // namespace
+
 int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
-  return MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
+  TimingLine setUp("message_box");
+  // A hook costs the window thread a call to the server per message: only
+  // for the timing log.
+  HHOOK hook = TimingWanted() && !g_boxSetUp
+                   ? SetWindowsHookExW(WH_MSGFILTER, FirstBoxMessage, nullptr, GetCurrentThreadId())
+                   : nullptr;
+  if (hook) g_boxSetUp = &setUp;
+  const int answer =
+      MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
+  if (hook) {
+    if (g_boxSetUp == &setUp) g_boxSetUp = nullptr;
+    UnhookWindowsHookEx(hook);
+  }
+  return answer;
 }
 
 void ShellOpen(std::string_view target) {

@@ -46,4 +46,9 @@ void SetTimingSink(std::function<void(std::string_view)> sink) {
   g_sink = std::move(sink);
 }
 
+bool TimingWanted() {
+  std::lock_guard lock(g_mutex);
+  return static_cast<bool>(g_sink);
+}
+
 }  // namespace qx

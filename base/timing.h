@@ -32,5 +32,7 @@ class TimingLine {
 
 // The sink, called from any thread (one call at a time).
 void SetTimingSink(std::function<void(std::string_view line)> sink);
+// Whether there is a sink: timing that costs something is done only then.
+bool TimingWanted();
 
 }  // namespace qx
