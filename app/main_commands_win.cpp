@@ -78,7 +78,7 @@ void RouteMainCommand(MainWindow& w, int id, int code) {
   }
 }
 
-void RouteListAction(MainWindow& w, const NMHDR& hdr) {
+void RouteListAction(const NMHDR& hdr) {
   switch (hdr.code) {
     case NM_DBLCLK:
     case NM_RETURN:

@@ -13,7 +13,7 @@ void RouteMainCommand(MainWindow& w, int id, int code);
 
 // A double-click or Enter on a line connects, Ctrl+C copies the remote
 // address.
-void RouteListAction(MainWindow& w, const NMHDR& hdr);
+void RouteListAction(const NMHDR& hdr);
 
 // The list's WM_CONTEXTMENU: a right click (sent on the release, also when
 // the press moved a few pixels and the list took it for the start of a

@@ -255,7 +255,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       auto& hdr = *reinterpret_cast<NMHDR*>(lp);
       if (hdr.idFrom != IdMainList) break;
       if (LRESULT result; view.OnNotify(hdr, result)) return result;
-      RouteListAction(*this, hdr);
+      RouteListAction(hdr);
       break;
     }
     case WM_CTLCOLORSTATIC:
