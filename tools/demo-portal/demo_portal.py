@@ -428,8 +428,8 @@ def main(argv=None):
         print("refusing to listen on non-loopback host " + args.host, file=sys.stderr)
         return 2
     accounts = [Account(0, args.user, args.password)]
-    for n, spec in enumerate(args.account, 1):
-        name, _, password = spec.partition(":")
+    for n, user_and_password in enumerate(args.account, 1):
+        name, _, password = user_and_password.partition(":")
         accounts.append(Account(n, name, password))
     options = options_from(args)
     server = make_server(Portal(options, accounts, args.log), args.host, args.port)

@@ -98,13 +98,13 @@ def dump_machines(total, hostile_first=False):
     return rows
 
 
-def with_ssh_machine(rows, spec):
+def with_ssh_machine(rows, address_and_password):
     """The rows with the ssh_machine option applied: "ADDRESS PASSWORD" (the
     password is everything after the first blank) makes machine QX000001 a
     Linux machine with that remote address, account root and that password."""
-    if not spec:
+    if not address_and_password:
         return rows
-    address, _, password = spec.partition(" ")
+    address, _, password = address_and_password.partition(" ")
     return [row[:3] + [address, "root", password] + row[6:] if row[0] == "QX000001" else row
             for row in rows]
 
