@@ -147,6 +147,13 @@ struct RegistryKeyTraits {
 };
 using UniqueRegKey = Unique<RegistryKeyTraits>;  // from RegOpenKeyEx or RegCreateKeyEx
 
+struct HookTraits {
+  using Handle = HHOOK;
+  static bool Valid(HHOOK h) { return h != nullptr; }
+  static void Close(HHOOK h) { UnhookWindowsHookEx(h); }
+};
+using UniqueHook = Unique<HookTraits>;  // from SetWindowsHookEx
+
 struct LocalMemoryTraits {
   using Handle = HLOCAL;
   static bool Valid(HLOCAL h) { return h != nullptr; }

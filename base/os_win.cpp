@@ -31,16 +31,14 @@ int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
   TimingLine setUp("message_box");
   // A hook costs the window thread a call to the server per message: only
   // for the timing log.
-  HHOOK hook = TimingWanted() && !g_boxSetUp
-                   ? SetWindowsHookExW(WH_MSGFILTER, FirstBoxMessage, nullptr, GetCurrentThreadId())
-                   : nullptr;
+  const UniqueHook hook(
+      TimingWanted() && !g_boxSetUp
+          ? SetWindowsHookExW(WH_MSGFILTER, FirstBoxMessage, nullptr, GetCurrentThreadId())
+          : nullptr);
   if (hook) g_boxSetUp = &setUp;
   const int answer =
       MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
-  if (hook) {
-    if (g_boxSetUp == &setUp) g_boxSetUp = nullptr;
-    UnhookWindowsHookEx(hook);
-  }
+  if (hook && g_boxSetUp == &setUp) g_boxSetUp = nullptr;
   return answer;
 }
 
