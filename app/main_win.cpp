@@ -113,7 +113,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       wchar_t cls[64] = {};
       if (msg.hwnd) GetClassNameW(msg.hwnd, cls, 64);
       turn.Add("class", qx::Narrow(cls));
-      turn.Add("wparam", static_cast<long long>(msg.wParam));
+      // A key message's wParam is the key or the character typed, perhaps
+      // into the password box: it stays out of the log.
+      const bool key = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                       msg.message == WM_IME_CHAR || msg.message == WM_IME_COMPOSITION ||
+                       msg.message == WM_HOTKEY;
+      if (!key) turn.Add("wparam", static_cast<long long>(msg.wParam));
       turn.Add("of_main", msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == qx::MainWindowHandle());
       turn.Report();
     }
