@@ -4,6 +4,7 @@
 #include "base/os_win.h"
 #include "portal/control_panel.h"
 #include "web/fetch_page.h"
+#include "web/url.h"
 
 namespace qx {
 
@@ -21,6 +22,7 @@ void FormEngineHost::Navigate(std::string_view path, std::string_view baseUrl) {
   static_cast<void>(ReadWholeFile(path, file, 16 * 1024 * 1024));
   page_ = HtmlPage::Parse(AnsiToUtf8(file));
   baseUrl_ = Text(baseUrl);
+  linkUrl_.clear();
 }
 
 bool FormEngineHost::ClickLink(std::string_view locator, std::string_view target) {
@@ -29,7 +31,10 @@ bool FormEngineHost::ClickLink(std::string_view locator, std::string_view target
   page_.SetAttribute(link, "target", AnsiToUtf8(target));
   // Any target opens a new window of the default browser.
   const PageAction action = page_.Press(link, baseUrl_);
-  if (action.kind == PageAction::Open && IsWebUrl(action.url)) ShellOpen(action.url);
+  if (action.kind == PageAction::Open && IsWebUrl(action.url)) {
+    ShellOpen(action.url);
+    linkUrl_ = action.url;
+  }
   return true;
 }
 
@@ -38,6 +43,10 @@ bool FormEngineHost::ClickButton(std::string_view locator) {
   if (button < 0) return false;
   const PageAction action = page_.Press(button, baseUrl_);
   if (action.kind != PageAction::Submit || !IsWebUrl(action.url)) return true;
+  // The form carries the panel's login token: it goes only where the page
+  // came from (the portal) or where the page's link leads.
+  if (!SameOrigin(action.url, baseUrl_) && (linkUrl_.empty() || !SameOrigin(action.url, linkUrl_)))
+    return true;
   RunFlow(
       Lane::Portal, owner_,
       [request = PageRequest{action.url, action.post, action.body}] {
@@ -55,6 +64,7 @@ SubmissionResult FollowSubmission(PageRequest request) {
                                  {}, &headers, /*noRedirect=*/true);
     if (ResponseStatus(headers) == 0) return {};  // nothing answered
     if (auto next = RedirectRequest(request, headers)) {
+      if (next->url.empty()) return {};  // the form would go to another origin
       request = std::move(*next);
       redirected = true;
       continue;

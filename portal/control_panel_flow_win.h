@@ -45,6 +45,7 @@ class FormEngineHost final : public PageHost {
   const FlowOwner& owner_;
   HtmlPage page_;
   Text baseUrl_;
+  Text linkUrl_;  // where the page's link, once pressed, led
 };
 
 // What a submission ends on: a web URL (reached by a redirect) or the saved

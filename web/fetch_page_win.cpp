@@ -132,7 +132,7 @@ struct Outgoing {
 // `request` hold the last reply and `sent` tells whether its send
 // succeeded. False when the request failed: a handle could not be opened or
 // a redirect could not be followed (too many, past the deadline, a target
-// that is not http or https).
+// that is not http or https, a body that would leave its origin).
 [[nodiscard]] bool SendFollowingRedirects(HINTERNET session, Text url, Outgoing out,
                                           ULONGLONG deadline, UniqueInternet& connection,
                                           UniqueInternet& request, bool& sent) {
@@ -165,9 +165,11 @@ struct Outgoing {
     if (!IsRedirectStatus(status)) return true;
     const Text location = LocationOf(request.get());
     if (location.empty()) return true;  // nowhere to go: the reply is the page
-    url = RedirectTarget(url, location);
-    if (url.empty() || hop == kMaxRedirects) return false;
+    Text next = RedirectTarget(url, location);
+    if (next.empty() || hop == kMaxRedirects) return false;
     out.method = MethodAfterRedirect(status, out.method);
+    if (out.method != 0 && !out.body.empty() && !BodyMayFollowRedirect(url, next)) return false;
+    url = std::move(next);
   }
 }
 

@@ -147,6 +147,10 @@ Text RedirectTarget(std::string_view current, std::string_view location) {
   return IsWebUrl(target) ? target : Text();
 }
 
+bool BodyMayFollowRedirect(std::string_view from, std::string_view to) {
+  return SameOrigin(from, to);
+}
+
 int ResponseStatus(std::string_view responseHeaders) {
   if (responseHeaders.substr(0, 5) != "HTTP/") return 0;
   const std::string_view line = responseHeaders.substr(0, responseHeaders.find(kCrLf));
@@ -172,6 +176,7 @@ std::optional<PageRequest> RedirectRequest(const PageRequest& request,
   next.url = WithoutFragment(RedirectTarget(request.url, location));
   if (next.url.empty()) return std::nullopt;
   if (MethodAfterRedirect(status, request.post ? 1 : 0) == 1) {
+    if (!BodyMayFollowRedirect(request.url, next.url)) return PageRequest{};
     next.post = true;
     next.body = request.body;
   }

@@ -79,6 +79,12 @@ int MethodAfterRedirect(long status, int method);
 // not an http or https URL: such a redirect is not followed.
 [[nodiscard]] Text RedirectTarget(std::string_view current, std::string_view location);
 
+// Whether a redirect from `from` to `to` may carry the request's body on:
+// a body (a login password, a form's token) stays with its origin, so it
+// never goes to another host or port, nor from https to plain http. A hop
+// that would carry it elsewhere fails as a failed request.
+[[nodiscard]] bool BodyMayFollowRedirect(std::string_view from, std::string_view to);
+
 // The HTTP status of a raw response header block ("HTTP/1.1 302 Found..."),
 // 0 when there is none.
 [[nodiscard]] int ResponseStatus(std::string_view responseHeaders);
@@ -93,7 +99,8 @@ struct PageRequest {
 // the RedirectTarget of the Location of a redirect status, without its
 // fragment (a GET, except that 307 and 308 repeat a POST with its body);
 // nothing for any other answer, a missing Location or a target that is not
-// followed.
+// followed. A POST that would be repeated to another origin gives a request
+// with an empty URL: the submission fails there.
 [[nodiscard]] std::optional<PageRequest> RedirectRequest(const PageRequest& request,
                                                          std::string_view responseHeaders);
 

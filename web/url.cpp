@@ -27,6 +27,10 @@ Text UrlHost(std::string_view url, bool rootDomain, bool keepPort) {
   return host;
 }
 
+bool SameOrigin(std::string_view a, std::string_view b) {
+  return IsHttpsUrl(a) == IsHttpsUrl(b) && UrlHost(a) == UrlHost(b) && UrlPort(a) == UrlPort(b);
+}
+
 int UrlPort(std::string_view url) {
   Text h = UrlHost(url, false, true);
   long colon = FindLastText(h, ":");

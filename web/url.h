@@ -29,6 +29,9 @@ Text WithoutFragment(std::string_view url);
 Text UrlHost(std::string_view url, bool rootDomain = false, bool keepPort = false);
 // The explicit port, else 443 for https and 80 otherwise.
 int UrlPort(std::string_view url);
+// Whether two URLs lead to the same origin as the request routines connect:
+// the same scheme (https or not), UrlHost and UrlPort.
+bool SameOrigin(std::string_view a, std::string_view b);
 // Everything from the first "/" after the host (looked for behind "://"),
 // query included, or "/".
 Text UrlPath(std::string_view url);

@@ -25,6 +25,20 @@ constexpr DWORD kSecurityFlags =
   return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;
 }
 
+// The reply's Location header; empty when it has none.
+Text QueryLocation(HINTERNET request) {
+  DWORD size = 0;
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+                      WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+  if (size == 0 || size > 2 * kMaxHeaderBytes) return {};
+  std::wstring location(size / sizeof(wchar_t) + 1, L'\0');
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+                           location.data(), &size, WINHTTP_NO_HEADER_INDEX))
+    return {};
+  location.resize(size / sizeof(wchar_t));
+  return Narrow(location);
+}
+
 }  // namespace
 
 Text WinHttpFetch(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
@@ -103,7 +117,11 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   // the cookie text in and out.
   if (!SetDword(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
     return fail("708 禁止自动设置Cookies失败!");
-  if (noRedirect &&
+  // WinHTTP would repeat a body after a 307 or 308 wherever it leads: a
+  // request that carries one follows its redirects here, hop by hop.
+  const std::string_view body = postBytes.empty() ? postText : postBytes;
+  const bool followHere = !noRedirect && !body.empty();
+  if ((noRedirect || followHere) &&
       !SetDword(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
     return fail("709 重定向设置失败!");
 
@@ -118,13 +136,39 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
       return fail("710 设置协议头失败!");
   }
 
-  const std::string_view body = postBytes.empty() ? postText : postBytes;
   const auto bodyLength = static_cast<DWORD>(body.size());
   if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                           body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data()),
                           bodyLength, bodyLength, 0))
     return fail("711 发送请求失败!");
   if (!WinHttpReceiveResponse(request.get(), nullptr)) return fail("712 服务器未响应!");
+
+  if (followHere) {
+    DWORD status = 0, size = sizeof status;
+    WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    const Text next =
+        IsRedirectStatus(status) ? RedirectTarget(url, QueryLocation(request.get())) : Text();
+    if (!next.empty()) {
+      const int nextMethod = MethodAfterRedirect(status, method);
+      const bool keepsBody = nextMethod != 0;
+      if (keepsBody && !BodyMayFollowRedirect(url, next)) return fail("711 发送请求失败!");
+      static thread_local int hops = 0;  // of this request, followed by calls of this routine
+      if (hops == kMaxRedirects) return fail("711 发送请求失败!");
+      request.reset();
+      connection.reset();
+      session.reset();
+      ++hops;
+      Text page =
+          WinHttpFetch(next, nextMethod, keepsBody ? postText : std::string_view(), cookiesToSend,
+                       cookiesReceived, extraHeaders, responseHeaders, false, serverUser,
+                       serverPassword, proxy, proxyUser, proxyPassword, timeoutSeconds,
+                       redirectLocation, statusText, bodyBytes, mergeCookies, completeHeaders,
+                       keepsBody ? postBytes : std::string_view(), normalizeHeaderNames);
+      --hops;
+      return page;
+    }
+  }
 
   // A read that fails part way (the connection closed before the whole page
   // came, or the deadline passed) keeps its message, so a cut page is never

@@ -187,6 +187,26 @@ TEST_F(PortalFormsTest, ControlPanelOpensTheLinkThenTheLoggedInPanel) {
   EXPECT_EQ(JsonString(posts[0], "method"), "POST");
   EXPECT_EQ(JsonString(posts[0], "body_raw"),
             "vpsid=10003&token=f8577fb1d30d8063&Submit=%E6%8F%90%E4%BA%A4");
+
+  // A panel that answers the form with a 307 to another host: the form, its
+  // token with it, goes no further.
+  ASSERT_NE(HttpGet(portal.url + "/__admin/fault?path=/panel/login&mode=redirect_away"), "");
+  struct ClearFaults {
+    std::string url;
+    ~ClearFaults() { HttpGet(url + "/__admin/fault?clear=1"); }
+  } clear{portal.url};
+  PostMessageW(main, WM_COMMAND, CmdControlPanel, 0);
+  box = program->WaitMessageBox();
+  ASSERT_TRUE(box) << program->DescribeWindows();
+  PressDialogButton(box, IDOK);
+  ASSERT_TRUE(WaitFor([&] { return portal.LogLines("/panel/login").size() >= 2; }));
+  // The portal's requests go one after another: once the next 自助换机 has
+  // fetched its page, the redirected form has had its turn.
+  PostMessageW(main, WM_COMMAND, CmdControlPanel, 0);
+  box = program->WaitMessageBox();
+  ASSERT_TRUE(box) << program->DescribeWindows();
+  EXPECT_EQ(portal.LogLines("/panel/login").size(), 2u);
+  PressDialogButton(box, IDOK);
 }
 
 }  // namespace

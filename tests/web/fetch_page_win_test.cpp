@@ -202,6 +202,33 @@ TEST_F(FetchPageTest, RedirectsAreFollowedUnlessNoRedirect) {
   EXPECT_EQ(RequestCount(target), 0);
 }
 
+// A body (the login password) stays with its origin: a 307 to another port
+// and a 308 to another host fail as failed requests and send nothing there,
+// though a 302 (which drops the body) reaches the same place; within the
+// origin a 307 repeats the body.
+TEST_F(FetchPageTest, RedirectedBodiesStayWithTheirOrigin) {
+  const std::string localhost = "http://localhost:" + std::to_string(Ports().http);
+  for (const auto& [code, elsewhere] :
+       {std::pair<std::string, std::string>{"307", OtherHttpBase()}, {"308", localhost}}) {
+    const std::string refused = NewTag(), dropped = NewTag();
+    EXPECT_EQ(FetchPage(HttpBase() + "/redirect/" + NewTag() + "?code=" + code +
+                            "&to=" + Q(elsewhere + "/echo/" + refused),
+                        1, "pw=secret"),
+              "");
+    EXPECT_EQ(FetchPage(HttpBase() + "/redirect/" + NewTag() +
+                            "?code=302&to=" + Q(elsewhere + "/echo/" + dropped),
+                        1, "pw=secret"),
+              "echo");
+    EXPECT_EQ(RequestCount(dropped), 1) << elsewhere;
+    EXPECT_EQ(RequestCount(refused), 0) << code << " " << elsewhere;
+  }
+  const std::string kept = NewTag();
+  EXPECT_EQ(FetchPage(HttpBase() + "/redirect/" + NewTag() + "?code=307&to=" + Q("/echo/" + kept),
+                      1, "pw=secret"),
+            "echo");
+  EXPECT_EQ(LastRequest(kept).body, "pw=secret");
+}
+
 TEST_F(FetchPageTest, BodiesArriveWholeWhateverTheirSize) {
   for (size_t n : {size_t{0}, size_t{1}, size_t{1024}, size_t{1500}, size_t{1048576}}) {
     const Bytes body = FetchPage(HttpBase() + "/big/" + NewTag() + "?n=" + std::to_string(n));

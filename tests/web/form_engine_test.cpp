@@ -140,11 +140,19 @@ TEST(FormEngine, UrlsRedirectsAndSavedPages) {
   EXPECT_EQ(next->url, "http://h/panel/home?k=1");
   EXPECT_FALSE(next->post);
   EXPECT_EQ(next->body, "");
-  next = RedirectRequest(post, "HTTP/1.1 307 Temporary Redirect\r\nlocation: https://o/x\r\n\r\n");
+  next = RedirectRequest(post, "HTTP/1.1 307 Temporary Redirect\r\nlocation: /x\r\n\r\n");
   ASSERT_TRUE(next);
-  EXPECT_EQ(next->url, "https://o/x");
+  EXPECT_EQ(next->url, "http://h/x");
   EXPECT_TRUE(next->post);
   EXPECT_EQ(next->body, "a=1");
+  // The form's body goes to no other origin: scheme, host and port.
+  for (const char* elsewhere : {"https://h/x", "http://h:81/x", "http://o/x", "//h.evil/x"}) {
+    next = RedirectRequest(post, "HTTP/1.1 308 R\r\nLocation: " + Text(elsewhere) + "\r\n\r\n");
+    ASSERT_TRUE(next) << elsewhere;
+    EXPECT_EQ(next->url, "") << elsewhere;
+    EXPECT_EQ(next->body, "") << elsewhere;
+  }
+  EXPECT_TRUE(BodyMayFollowRedirect("http://H:80/a", "http://h/b"));
   for (const char* status : {"301", "302", "303", "308"})
     EXPECT_TRUE(RedirectRequest(post, "HTTP/1.1 " + Text(status) + " R\r\nLocation: /x\r\n\r\n"))
         << status;

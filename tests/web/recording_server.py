@@ -27,7 +27,8 @@ Control (not recorded):
   /__count?tag=T   how many recorded requests have T in their path
 
 Usage: recording_server.py --dir DIR. Writes DIR/cert.pem, DIR/key.pem,
-DIR/pid and last DIR/ports ("HTTP_PORT HTTPS_PORT"). Ends by itself after
+DIR/pid and last DIR/ports ("HTTP_PORT HTTPS_PORT OTHER_HTTP_PORT": a second
+plain port, another origin served by the same server). Ends by itself after
 an hour.
 """
 import argparse
@@ -192,14 +193,15 @@ def main():
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
 
-    plain, secure = listen(), listen()
-    for sock, ctx in ((plain, None), (secure, context)):
+    plain, secure, other = listen(), listen(), listen()
+    for sock, ctx in ((plain, None), (secure, context), (other, None)):
         threading.Thread(target=accept_loop, args=(sock, ctx), daemon=True).start()
     with open(os.path.join(args.dir, "pid"), "w") as f:
         f.write(str(os.getpid()))
     tmp = os.path.join(args.dir, "ports.tmp")
     with open(tmp, "w") as f:
-        f.write("%d %d\n" % (plain.getsockname()[1], secure.getsockname()[1]))
+        f.write("%d %d %d\n" % (plain.getsockname()[1], secure.getsockname()[1],
+                                 other.getsockname()[1]))
     os.replace(tmp, os.path.join(args.dir, "ports"))
     time.sleep(args.lifetime)
 

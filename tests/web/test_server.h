@@ -21,6 +21,7 @@ namespace webtest {
 struct ServerPorts {
   int http = 0;
   int https = 0;
+  int other = 0;  // a second plain port: another origin
 };
 
 // Ports from the file the fixture's server writes ($QARVEX_TEST_SERVER_DIR/ports;
@@ -34,7 +35,7 @@ inline const ServerPorts& Ports() {
     for (char& c : path)
       if (c == '/') c = '\\';
     if (FILE* f = std::fopen(path.c_str(), "r")) {
-      if (std::fscanf(f, "%d %d", &p.http, &p.https) != 2) p = {};
+      if (std::fscanf(f, "%d %d %d", &p.http, &p.https, &p.other) != 3) p = {};
       std::fclose(f);
     }
     return p;
@@ -43,6 +44,7 @@ inline const ServerPorts& Ports() {
 }
 
 inline std::string HttpBase() { return "http://127.0.0.1:" + std::to_string(Ports().http); }
+inline std::string OtherHttpBase() { return "http://127.0.0.1:" + std::to_string(Ports().other); }
 inline std::string HttpsBase(const char* scheme = "https://") {
   return scheme + std::string("127.0.0.1:") + std::to_string(Ports().https);
 }

@@ -99,6 +99,28 @@ TEST_F(WinHttpFetchTest, NoRedirectGivesTheLocationAndThe302Body) {
   EXPECT_EQ(WinHttpFetch(HttpBase() + "/redirect/" + NewTag() + "?to=" + Q("/echo/" + followed)),
             "echo");
   EXPECT_EQ(RequestCount(followed), 1);
+
+  // A body stays with its origin: a 307 to another port is not sent on,
+  // a 302 there (no body) and a 307 within the origin (the body) are.
+  const std::string refused = NewTag(), dropped = NewTag(), kept = NewTag();
+  status.clear();
+  EXPECT_EQ(WinHttpFetch(HttpBase() + "/redirect/" + NewTag() +
+                             "?code=307&to=" + Q(OtherHttpBase() + "/echo/" + refused),
+                         1, "pw=secret", nullptr, nullptr, {}, nullptr, false, {}, {}, {}, {}, {},
+                         0, nullptr, &status),
+            "");
+  EXPECT_EQ(status, "711 发送请求失败!");
+  EXPECT_EQ(WinHttpFetch(HttpBase() + "/redirect/" + NewTag() +
+                             "?code=302&to=" + Q(OtherHttpBase() + "/echo/" + dropped),
+                         1, "pw=secret"),
+            "echo");
+  EXPECT_EQ(
+      WinHttpFetch(HttpBase() + "/redirect/" + NewTag() + "?code=307&to=" + Q("/echo/" + kept), 1,
+                   "pw=secret"),
+      "echo");
+  EXPECT_EQ(RequestCount(dropped), 1);
+  EXPECT_EQ(LastRequest(kept).body, "pw=secret");
+  EXPECT_EQ(RequestCount(refused), 0);
 }
 
 TEST_F(WinHttpFetchTest, SelfSignedHttpsServerIsAccepted) {

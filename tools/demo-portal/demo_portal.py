@@ -102,6 +102,9 @@ class Handler(BaseHTTPRequestHandler):
             self.send(500, simple_page("500", "服务器内部错误"))
         elif mode == "redirect_loop":
             self.send(302, "moved", headers=[("Location", self.base_url() + raw)])
+        elif mode == "redirect_away":  # the same request again, on another host: a 307 keeps the body
+            self.send(307, "moved", headers=[("Location", "http://localhost:%d%s"
+                                               % (self.server.server_address[1], raw))])
         elif mode == "big_body":
             client_left = self.send_big_body(BIG_BODY_BYTES)
         else:  # the page itself, spoilt on its way out (see send)

@@ -1,7 +1,7 @@
 """The demo portal's fault modes: how a path can misbehave for the tests."""
 
 FAULT_MODES = ("refuse", "reset_mid_body", "stall", "stall_mid_body", "status_500",
-               "redirect_loop", "big_body", "bad_utf8", "cut_mid_char")
+               "redirect_loop", "redirect_away", "big_body", "bad_utf8", "cut_mid_char")
 BIG_BODY_BYTES = 50 * 1024 * 1024
 STALL_LIMIT_S = 300
 # Bytes no UTF-8 decoder takes: FF FE, an overlong "/", a lone surrogate, a
