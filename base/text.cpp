@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 namespace qx {
 namespace {
@@ -306,27 +308,46 @@ long long Accumulate(long long v, int digit, bool& overflow) {
 }
 }  // namespace
 
-long long TextToInt(std::string_view text) {
+namespace {
+
+// The value of the digit at i (ASCII or full-width) and its width in bytes;
+// width 0 when none is there.
+std::pair<int, size_t> DigitAt(std::string_view text, size_t i) {
+  if (i >= text.size()) return {0, 0};
+  const unsigned char c = Byte(text, i);
+  if (c >= '0' && c <= '9') return {c - '0', 1};
+  if (c == 0xA3 && i + 1 < text.size() && Byte(text, i + 1) >= 0xB0 && Byte(text, i + 1) <= 0xB9)
+    return {Byte(text, i + 1) - 0xB0, 2};
+  return {0, 0};
+}
+
+// Where the number of TextToInt begins (past blanks and sign), and its sign.
+size_t NumberStart(std::string_view text, bool& negative) {
   size_t i = 0, w;
   while (i < text.size() && (w = BlankAt(text, i)) != 0) i += w;
-  bool negative = false;
+  negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  return i;
+}
+
+}  // namespace
+
+long long TextToInt(std::string_view text) {
+  bool negative = false;
+  size_t i = NumberStart(text, negative);
   long long v = 0;
   bool overflow = false;
-  while (i < text.size() && !overflow) {
-    unsigned char c = Byte(text, i);
-    if (c >= '0' && c <= '9') {
-      v = Accumulate(v, c - '0', overflow);
-      ++i;
-    } else if (c == 0xA3 && i + 1 < text.size() && Byte(text, i + 1) >= 0xB0 &&
-               Byte(text, i + 1) <= 0xB9) {
-      v = Accumulate(v, Byte(text, i + 1) - 0xB0, overflow);
-      i += 2;
-    } else {
-      break;
-    }
+  for (auto [digit, width] = DigitAt(text, i); width != 0 && !overflow;
+       std::tie(digit, width) = DigitAt(text, i)) {
+    v = Accumulate(v, digit, overflow);
+    i += width;
   }
   return negative ? -v : v;
+}
+
+bool ReadsAsNumber(std::string_view text) {
+  bool negative = false;
+  return DigitAt(text, NumberStart(text, negative)).second != 0;
 }
 
 long long AtoiText(std::string_view text) {

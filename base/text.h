@@ -97,6 +97,8 @@ Text ReplaceAll(std::string_view text, std::string_view from, std::string_view t
 // Leading integer as a user would read it: optional blanks and sign, then
 // decimal digits, ASCII or full-width (A3 B0..A3 B9); no digits give 0.
 long long TextToInt(std::string_view text);
+// Whether TextToInt finds a number there: a digit after the blanks and sign.
+bool ReadsAsNumber(std::string_view text);
 // The C library's atoi: blanks and sign, ASCII digits only.
 long long AtoiText(std::string_view text);
 

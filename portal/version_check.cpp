@@ -21,7 +21,9 @@ Text NoticeLine(std::string_view noticePageBody) {
 
 VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion) {
   VersionDecision d;
-  if (info.publishedVersion.empty()) return d;
+  // No number there (empty, or letters such as "abc") is no published
+  // version: it cannot tell an update from a typing slip on the page.
+  if (!ReadsAsNumber(info.publishedVersion)) return d;
   if (TextToInt(info.publishedVersion) == ownVersion) return d;
   d.promptAndEnd = true;
   d.message = "发现新版本" + info.publishedVersion + "当前版本：" + std::to_string(ownVersion) +

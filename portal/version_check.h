@@ -26,9 +26,10 @@ struct VersionDecision {
   // errors, so a tampered link must not start a local program or a share).
   Text linkToOpen;
 };
-// A page that could not be read or carries no version lets the login go on:
-// the terminal must stay usable while the notice host is down. A published
-// version whose number differs from ours asks to update and ends.
+// A page that could not be read or carries no version (none, or one that
+// does not read as a number) lets the login go on: the terminal must stay
+// usable while the notice host is down. A published version whose number
+// differs from ours asks to update and ends.
 [[nodiscard]] VersionDecision DecideVersion(const NoticeInfo& info, int ownVersion);
 
 }  // namespace qx

@@ -6,7 +6,12 @@
 namespace qx {
 
 NoticeInfo FetchNotice(std::string_view noticePageUrl) {
-  return ParseNoticePage(WinHttpFetch(noticePageUrl));
+  Text status;
+  const Text page = WinHttpFetch(noticePageUrl, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {},
+                                 {}, {}, {}, 0, nullptr, &status);
+  // A page cut short (713) is no page: its version may be cut too.
+  if (status.rfind("713", 0) == 0) return {};
+  return ParseNoticePage(page);
 }
 
 Text FetchNoticeLine(std::string_view noticePageUrl) {

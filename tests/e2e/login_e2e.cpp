@@ -161,7 +161,24 @@ TEST_F(LoginTest, NewPublishedVersionPromptsAndEnds) {
   })) << ReadFileBytes(browserLog);
 }
 
-TEST_F(LoginTest, NoticePageDownLetsTheLoginGoOn) {
+TEST_F(LoginTest, NoticePageDownCutShortOrWithoutANumberLetsTheLoginGoOn) {
+  // "abc" is no version, and a page cut short is no page, though the half
+  // that came says 2.
+  struct ClearFaults {
+    std::string url;
+    ~ClearFaults() { HttpGet(url + "/__admin/fault?clear=1"); }
+  } clear{portal.url};
+  for (const char* setting : {"version=abc", "version=2"}) {
+    portal.Set(setting);
+    if (setting == std::string("version=2")) {
+      ASSERT_NE(HttpGet(portal.url + "/__admin/fault?path=/notice.html&mode=reset_mid_body"), "");
+    }
+    std::unique_ptr<Program> program;
+    ASSERT_TRUE(StartAtLogin(program)) << setting;
+    EXPECT_FALSE(program->FindMessageBox()) << setting;
+  }
+  HttpGet(portal.url + "/__admin/fault?clear=1");
+
   portal.Set("notice_down=1");
   std::unique_ptr<Program> program;
   HWND login = StartAtLogin(program);

@@ -32,10 +32,15 @@ TEST(VersionCheck, NoticeCutsAndDecision) {
     n.publishedVersion = same;
     EXPECT_FALSE(DecideVersion(n, 1).promptAndEnd) << same;
   }
-  for (const char* other : {"0", "2", "-1", "abc"}) {
+  for (const char* other : {"0", "2", "-1", "\xA3\xB2", " +3x"}) {
     n.publishedVersion = other;
     EXPECT_TRUE(DecideVersion(n, 1).promptAndEnd) << other;
   }
-  // A page that is down or carries no version lets the login go on.
+  // A page that is down or carries no version, or none that reads as a
+  // number, lets the login go on.
+  for (const char* none : {"", "abc", " -", "v2"}) {
+    n.publishedVersion = none;
+    EXPECT_FALSE(DecideVersion(n, 1).promptAndEnd) << none;
+  }
   EXPECT_FALSE(DecideVersion(ParseNoticePage(""), 1).promptAndEnd);
 }
