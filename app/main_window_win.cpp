@@ -104,6 +104,24 @@ void MainWindow::SetLabelText(HWND label, std::string_view text) {
   RedrawWindow(hwnd, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+// The count label grows to its text ("0台（第2页读取失败）" is longer than
+// the layout's box) and the notice line starts after it.
+void MainWindow::FitCountLabel() {
+  const std::wstring text = Wide(GetWindowTextGbk(count));
+  SIZE size{};
+  {
+    WindowDc dc = WindowDc::Client(count);
+    SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(count, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+  }
+  const int width = std::max<int>(Scale(56), size.cx + Scale(4));
+  SetWindowPos(count, nullptr, 0, 0, width, Scale(40), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int noticeLeft = std::max(Scale(360), Scale(320) + width);
+  SetWindowPos(notice, nullptr, noticeLeft, Scale(8), Scale(360 + 448) - noticeLeft, Scale(24),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void MainWindow::HideLoading() { ShowWindow(loadingLabel, SW_HIDE); }
 
 // The creation sequence. The requests go out first, on the workers, so that
@@ -154,7 +172,8 @@ void MainWindow::StartLoad(const char* what) {
   RunFlow(
       Lane::Portal, flows, [base] { return LoadMachineList(base); },
       [this, what, timing = std::make_shared<TimingLine>(what)](MachineListLoad& load) {
-        SetLabelText(count, CountLabelText(load.countText));
+        SetLabelText(count, CountLabelText(load.countText, load.failedPages));
+        FitCountLabel();
         view.ShowRows(std::move(load.rows));
         HideLoading();
         loading = false;

@@ -48,6 +48,7 @@ struct MainWindow {
   void ShowLoading(std::string_view text);
   void SetLabelText(HWND label, std::string_view text);
   void HideLoading();
+  void FitCountLabel();
   void OnTray(LPARAM lp);
   HBRUSH OnLabelColour(HDC dc, HWND label);
 };

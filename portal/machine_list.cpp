@@ -132,7 +132,8 @@ MachineRow MachineRowFromBlock(std::string_view block, long long number) {
   MachineRow row;
   row.columns[ColNumber] = std::to_string(number);
   for (int c = 1; c < kMachineColumnCount; ++c)
-    row.columns[static_cast<std::size_t>(c)] = cutter.Between(kFields[c - 1].start, kFields[c - 1].end);
+    row.columns[static_cast<std::size_t>(c)] =
+        cutter.Between(kFields[c - 1].start, kFields[c - 1].end);
   return row;
 }
 
@@ -151,6 +152,7 @@ MachineListPages ReadListPages(const std::array<Text, kListPageCount>& pages) {
   long long count = 0;
   for (std::size_t k = 0; k < kListPageCount; ++k) {
     r.sections[k] = ListSection(pages[k]);
+    if (r.sections[k].empty()) r.failedPages.push_back(static_cast<int>(k) + 1);
     // Absurd figures saturate rather than wrap.
     if (__builtin_add_overflow(count, SectionCount(r.sections[k]), &count))
       count = count < 0 ? LLONG_MAX : LLONG_MIN;
@@ -160,7 +162,16 @@ MachineListPages ReadListPages(const std::array<Text, kListPageCount>& pages) {
   return r;
 }
 
-Text CountLabelText(std::string_view countText) { return Text(countText) + "台"; }
+Text CountLabelText(std::string_view countText, const std::vector<int>& failedPages) {
+  Text label = Text(countText) + "台";
+  if (failedPages.empty()) return label;
+  label += "（第";
+  for (std::size_t i = 0; i < failedPages.size(); ++i) {
+    if (i) label += "、";
+    label += std::to_string(failedPages[i]);
+  }
+  return label + "页读取失败）";
+}
 
 bool AddressMatches(std::string_view address, std::string_view searchText) {
   if (searchText.empty()) return !address.empty();

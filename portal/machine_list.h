@@ -81,12 +81,16 @@ struct MachineListPages {
   std::array<Text, kListPageCount> sections;
   Text joined;     // the machine blocks are cut from it
   Text countText;  // the summed page figures, in decimal
+  // The pages (1 to 3) that did not come or hold no list (an error page, a
+  // page cut short): the list is not the whole list then.
+  std::vector<int> failedPages;
 };
 // The three list pages (GBK) → sections, joined text and count.
 MachineListPages ReadListPages(const std::array<Text, kListPageCount>& pages);
 
-// The count label's text.
-Text CountLabelText(std::string_view countText);
+// The count label's text: "36台", and after it the pages that failed,
+// "0台（第1、3页读取失败）", so that a partial list does not pass for all.
+Text CountLabelText(std::string_view countText, const std::vector<int>& failedPages = {});
 
 // Search rule of the 搜索 button: the text is found in the address,
 // case-sensitive; an empty search text matches any address that is not empty.

@@ -35,6 +35,7 @@ MachineListLoad LoadMachineList(std::string_view portalBaseUrl) {
   timing.Lap("convert");
   MachineListLoad load;
   load.countText = std::move(read.countText);
+  load.failedPages = std::move(read.failedPages);
   load.rows = MachineRowsFromText(read.joined);
   timing.Lap("cut");
   timing.Add("bytes", static_cast<long long>(read.joined.size()));

@@ -15,6 +15,7 @@ namespace qx {
 // What a load of the three list pages gives the window.
 struct MachineListLoad {
   Text countText;                // the summed page figures
+  std::vector<int> failedPages;  // the pages that gave no list (1 to 3)
   std::vector<MachineRow> rows;  // every machine block, numbered in page order
 };
 // Fetches the three list pages one after the other, in order, and cuts the rows.

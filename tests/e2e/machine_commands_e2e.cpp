@@ -1,5 +1,7 @@
 // The selected machine's commands, driven as a user would against the demo
 // portal: power and sync, the copies and the resolution window.
+#include "tests/e2e/machine_commands_e2e.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "tests/e2e/machine_commands_e2e.h"
 
 using namespace qx;  // control and command ids
 

@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, ExpiredSessionGivesEmptyLabelsAndListWithoutAMessage) {
   ASSERT_TRUE(OpenMain("expired=1"));
   EXPECT_EQ(Text(GetDlgItem(main, IdMainMemberName)), L"");
   EXPECT_EQ(Text(GetDlgItem(main, IdMainBalance)), L"");
-  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"0台");
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)), L"0台（第1、2、3页读取失败）");
   EXPECT_EQ(ListItemCount(list), 0);
   EXPECT_FALSE(program->FindMessageBox());
   // The notice does not depend on the session.

@@ -189,6 +189,9 @@ TEST(MachineList, JoinedTextKeepsTheSectionsApartWithCrLf) {
   EXPECT_EQ(read.sections[1], "");
   EXPECT_EQ(read.joined, read.sections[0] + "\r\n\r\n" + read.sections[2]);
   EXPECT_EQ(read.countText, "3");
+  // A page without a list is told beside the count.
+  EXPECT_EQ(CountLabelText(read.countText, read.failedPages), "3台（第2页读取失败）");
+  EXPECT_EQ(CountLabelText("0", {1, 3}), "0台（第1、3页读取失败）");
 }
 
 TEST(MachineList, BlockWithoutRenewLinkRunsIntoTheNext) {
