@@ -100,10 +100,11 @@ constexpr ColumnCopy kColumnCopies[] = {
     {CmdCopyBroadbandPassword, ColBroadbandPassword, true},
 };
 
-// The copies report nothing, as they never did: a clipboard that another
-// program holds is tried for about 100 ms, and the paste shows the outcome.
+// A clipboard that another program holds is tried for about 100 ms; a copy
+// that did not happen says so, or the user would paste the older text.
 void Copy(std::string_view text, bool secret) {
-  static_cast<void>(CopyTextToClipboard(MainWindowHandle(), text, secret));
+  if (!CopyTextToClipboard(MainWindowHandle(), text, secret))
+    MessageBoxGbk("复制失败：剪贴板正被其他程序使用，请稍后再试", "系统提示：", MB_ICONWARNING);
 }
 
 // Runs the command when it is one of the column copies (true).

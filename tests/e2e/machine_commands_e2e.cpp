@@ -243,6 +243,15 @@ TEST_F(MachineCommandsTest, CopiesPutTheGbkTextAndItsUnicodeOnTheClipboard) {
     EXPECT_TRUE(clip.excluded && clip.historyOff && clip.cloudOff);
   }
   EXPECT_FALSE(program->FindMessageBox());
+
+  // A clipboard that another program keeps open: the copy says it failed.
+  PutOnClipboard(L"before");
+  ASSERT_TRUE(WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000));
+  PostMessageW(main, WM_COMMAND, CmdCopySystemPassword, 0);
+  const Box box = CloseBox();
+  CloseClipboard();
+  EXPECT_EQ(box.text, L"复制失败：剪贴板正被其他程序使用，请稍后再试");
+  EXPECT_EQ(ReadClipboard().wide, L"before");
 }
 
 TEST_F(MachineCommandsTest, ResolutionWindowStoresWhatItShows) {
