@@ -54,12 +54,14 @@ void ShowVerdict(MachineOp op, bool succeeded) {
 void RunPowerOp(int command, MachineOp op) {
   const std::optional<Text> vpsid = SelectedRowColumn(ColVpsId);
   if (!vpsid || !Begin(command, *vpsid)) return;
+  NoteMainWindowWork(true);
   RunFlow(
       Lane::Portal, MainWindowFlows(),
       [base = PortalBaseUrl(), op, id = *vpsid] {
         return MachineOpSucceeded(op, PostMachineOp(base, op, id));
       },
       [command, op, id = *vpsid](bool succeeded) {
+        NoteMainWindowWork(false);
         ShowVerdict(op, succeeded);
         End(command, id);
       });
@@ -70,12 +72,14 @@ void RunPowerOp(int command, MachineOp op) {
 void RunSync() {
   const std::optional<Text> vpsid = SelectedRowColumn(ColVpsId);
   if (!vpsid || !Begin(CmdSync, *vpsid)) return;
+  NoteMainWindowWork(true);
   RunFlow(
       Lane::Portal, MainWindowFlows(),
       [base = PortalBaseUrl(), id = *vpsid] {
         return MachineOpSucceeded(MachineOp::Sync, PostMachineOp(base, MachineOp::Sync, id));
       },
       [id = *vpsid](bool succeeded) {
+        NoteMainWindowWork(false);
         RunLater(MainWindowFlows(), kSyncWaitMs, [id, succeeded] {
           ShowVerdict(MachineOp::Sync, succeeded);
           End(CmdSync, id);

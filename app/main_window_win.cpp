@@ -104,9 +104,36 @@ void MainWindow::SetLabelText(HWND label, std::string_view text) {
   RedrawWindow(hwnd, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-// The count label grows to its text ("0台（第2页读取失败）" is longer than
-// the layout's box) and the notice line starts after it.
-void MainWindow::FitCountLabel() {
+void MainWindow::NoteWork(bool queued) {
+  if (!queued) {
+    if (pendingWork > 0 && --pendingWork == 0) ShowWorking(false);
+    return;
+  }
+  // Work behind other work waits at once; alone it shows after a second.
+  const bool waits = LaneBusy(Lane::Portal);
+  ++pendingWork;
+  if (waits) return ShowWorking(true);
+  RunLater(flows, 1000, [this, serial = ++workSerial] {
+    if (serial == workSerial && pendingWork > 0) ShowWorking(true);
+  });
+}
+
+void MainWindow::ShowWorking(bool on) {
+  if (!on) ++workSerial;  // a pending check for finished work shows nothing
+  if (working == on) return;
+  working = on;
+  ShowCount();
+  // The cursor over the list changes with its next move; this one shows now.
+  POINT p;
+  if (GetCursorPos(&p) && WindowFromPoint(p) == view.list)
+    SetCursor(LoadCursorW(nullptr, on ? IDC_APPSTARTING : IDC_ARROW));
+}
+
+// The count, or "正在处理…" while work is shown. The label grows to its text
+// ("0台（第2页读取失败）" is longer than the layout's box) and the notice line
+// starts after it.
+void MainWindow::ShowCount() {
+  SetLabelText(count, working ? Text("正在处理…") : countText);
   const std::wstring text = Wide(GetWindowTextGbk(count));
   SIZE size{};
   {
@@ -172,8 +199,8 @@ void MainWindow::StartLoad(const char* what) {
   RunFlow(
       Lane::Portal, flows, [base] { return LoadMachineList(base); },
       [this, what, timing = std::make_shared<TimingLine>(what)](MachineListLoad& load) {
-        SetLabelText(count, CountLabelText(load.countText, load.failedPages));
-        FitCountLabel();
+        countText = CountLabelText(load.countText, load.failedPages);
+        ShowCount();
         view.ShowRows(std::move(load.rows));
         HideLoading();
         loading = false;
@@ -282,6 +309,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(b);
       break;
     case WM_SETCURSOR:
+      if (working && reinterpret_cast<HWND>(wp) == view.list) {
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        return TRUE;
+      }
       if (reinterpret_cast<HWND>(wp) != contactPicture) break;
       SetCursor(LoadCursorW(nullptr, IDC_HAND));
       return TRUE;
@@ -312,6 +343,10 @@ HWND OpenMainWindow() {
 }
 
 HWND MainWindowHandle() { return g_main ? g_main->hwnd : nullptr; }
+
+void NoteMainWindowWork(bool queued) {
+  if (g_main) g_main->NoteWork(queued);
+}
 
 const FlowOwner& MainWindowFlows() {
   static FlowOwner none;

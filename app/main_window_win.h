@@ -23,6 +23,10 @@ struct MainWindow {
   TrayIcon tray;
   UniqueBitmap contactBitmap;
   bool loading = false;  // a load runs: a second 刷新 is ignored until it ends
+  Text countText;        // the count label's text while no work is shown
+  int pendingWork = 0;   // commands whose portal work has not come back
+  unsigned workSerial = 0;
+  bool working = false;  // "正在处理…" shown
   FlowOwner flows;
   // The design sizes: the window never gets smaller; the list takes new room.
   SIZE minWindow{}, designClient{};
@@ -33,6 +37,7 @@ struct MainWindow {
   void FinishCreation();
   // 刷新: the list emptied and loaded again; ignored while a load runs.
   void RefreshMachineList();
+  void NoteWork(bool queued);
   // The window shown, restored and centred (the tray icon's 打开).
   void Restore();
 
@@ -48,7 +53,8 @@ struct MainWindow {
   void ShowLoading(std::string_view text);
   void SetLabelText(HWND label, std::string_view text);
   void HideLoading();
-  void FitCountLabel();
+  void ShowCount();
+  void ShowWorking(bool on);
   void OnTray(LPARAM lp);
   HBRUSH OnLabelColour(HDC dc, HWND label);
 };

@@ -58,9 +58,11 @@ void ControlPanel() {
   if (!id || g_controlPanelRunning) return;
   g_controlPanelRunning = true;
   const Text pageUrl = ManagePageUrl(PortalBaseUrl(), *id);
+  NoteMainWindowWork(true);
   RunFlow(
       Lane::Portal, MainWindowFlows(), [pageUrl] { PrepareControlPanelPage(pageUrl); },
       [pageUrl] {
+        NoteMainWindowWork(false);
         ControlPanelHost().Navigate(kControlPanelPagePath, pageUrl);
         RunLater(MainWindowFlows(), 200, [] {
           MessageBoxGbk(kControlPanelWaitText, kControlPanelWaitTitle, MB_OK | MB_ICONINFORMATION);

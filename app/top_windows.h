@@ -23,6 +23,10 @@ HACCEL MainWindowAccelerators();
 // The main window's flow owner: flows started for the selected machine's
 // commands end with the main window.
 const FlowOwner& MainWindowFlows();
+// A command's portal work queued (true) or its result applied (false).
+// While work waits behind other work, or has run for a second, the main
+// window shows it: "正在处理…" where the count is, the busy cursor over the list.
+void NoteMainWindowWork(bool queued);
 // The reload of 刷新 (ignored while a load runs), also used after a sync.
 void RefreshMainList();
 

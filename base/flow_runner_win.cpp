@@ -31,6 +31,7 @@ class Worker {
       std::lock_guard lock(mutex_);
       if (stopping_) return;
       queue_.push_back(std::move(task));
+      ++outstanding_;
     }
     wake_.notify_one();
   }
@@ -40,12 +41,14 @@ class Worker {
     {
       std::lock_guard lock(mutex_);
       stopping_ = true;
+      outstanding_ -= static_cast<int>(queue_.size());
       queue_.clear();
     }
     wake_.notify_one();
   }
 
   HANDLE DoneEvent() const { return done_.get(); }
+  bool Busy() const { return outstanding_ > 0; }
 
   // Joins a worker that has ended; one still inside a request is left to the
   // process exit.
@@ -69,6 +72,8 @@ class Worker {
         queue_.pop_front();
       }
       task();
+      task = nullptr;
+      --outstanding_;
     }
     SetEvent(done_.get());
   }
@@ -77,6 +82,7 @@ class Worker {
   std::condition_variable wake_;
   std::deque<Task> queue_;
   bool stopping_ = false;
+  std::atomic<int> outstanding_ = 0;  // queued and under way
   std::thread thread_;
   UniqueHandle done_;
 };
@@ -156,6 +162,8 @@ bool StopFlowRunner(DWORD waitMs) {
 void QueueOnLane(Lane lane, std::function<void()> work) {
   (lane == Lane::Portal ? g_portal : g_otherHost).Queue(std::move(work));
 }
+
+bool LaneBusy(Lane lane) { return (lane == Lane::Portal ? g_portal : g_otherHost).Busy(); }
 
 void PostToWindowThread(std::weak_ptr<char> owner, std::function<void()> task) {
   auto* boxed = new Posted{std::move(owner), std::move(task)};

@@ -53,6 +53,8 @@ void RunLater(const FlowOwner& owner, unsigned ms, std::function<void()> task);
 
 // Queues `work` on the lane's worker.
 void QueueOnLane(Lane lane, std::function<void()> work);
+// Whether the lane's worker has work queued or under way: new work waits.
+bool LaneBusy(Lane lane);
 
 // Runs `work` on the lane's worker, then `apply` with its result on the
 // window thread, unless the owner's window has gone (work not yet begun for a

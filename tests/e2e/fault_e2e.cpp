@@ -197,9 +197,15 @@ TEST_P(FaultTest, LoginCreationRefreshAndStartFailCleanlyAndRecover) {
   const qx::VerdictBox& expected = fault.outcome == Outcome::Whole ? started : failed;
   clicked = GetTickCount64();
   PostMessageW(main, WM_COMMAND, qx::CmdStart, 0);
+  HWND countLabel = GetDlgItem(main, qx::IdMainCount);
+  // A request that waits out its bound: the window says it is working.
+  if (fault.stalls) {
+    EXPECT_TRUE(WaitFor([&] { return Text(countLabel) == L"正在处理…"; }, 10000));
+  }
   auto box = CloseBox();
   EXPECT_LE(GetTickCount64() - clicked, static_cast<ULONGLONG>(fault.DeadlineMs() + kSlackMs));
   EXPECT_EQ(box, std::make_pair(Gbk(expected.title), Gbk(expected.text)));
+  EXPECT_EQ(Text(countLabel), L"36台");
   SetFault("/user/cloudManage/Start.html", "none");
   PostMessageW(main, WM_COMMAND, qx::CmdStart, 0);
   box = CloseBox();
