@@ -158,8 +158,16 @@ void RunLinuxRemote() {
   const std::optional<Text> address = SelectedRowColumn(ColRemoteAddress);
   if (!address) return;  // no line selected
   const Text password = SelectedRowColumn(ColSystemPassword).value_or(Text());
-  if (LaunchSsh(*address, password) == SshLaunchResult::InvalidAddress)
-    MessageBoxGbk("远程地址无效", "系统提示：");
+  switch (LaunchSsh(*address, password)) {
+    case SshLaunchResult::InvalidAddress:
+      MessageBoxGbk("远程地址无效", "系统提示：");
+      break;
+    case SshLaunchResult::NotStarted:
+      MessageBoxGbk("PuTTY启动失败，请重试", "系统提示：", MB_ICONWARNING);
+      break;
+    case SshLaunchResult::Started:
+      break;
+  }
 }
 
 }  // namespace
