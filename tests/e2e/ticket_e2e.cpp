@@ -187,6 +187,20 @@ TEST_F(PortalFormsTest, ControlPanelOpensTheLinkThenTheLoggedInPanel) {
   EXPECT_EQ(JsonString(posts[0], "method"), "POST");
   EXPECT_EQ(JsonString(posts[0], "body_raw"),
             "vpsid=10003&token=f8577fb1d30d8063&Submit=%E6%8F%90%E4%BA%A4");
+
+  // A page the form ends on without a redirect is saved for the browser,
+  // and goes with the program at the latest.
+  const std::wstring result = L"C:\\qarvex\\vpsadm_result.html";
+  ASSERT_NE(HttpGet(portal.url + "/__admin/fault?path=/panel/login&mode=status_500"), "");
+  PostMessageW(main, WM_COMMAND, CmdControlPanel, 0);
+  box = program->WaitMessageBox();
+  ASSERT_TRUE(box) << program->DescribeWindows();
+  PressDialogButton(box, IDOK);
+  ASSERT_TRUE(WaitFor([&] { return portal.LogLines("/panel/login").size() == 2; }));
+  ASSERT_TRUE(WaitFor([&] { return FileExists(result); }));
+  PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
+  ASSERT_TRUE(program->WaitExit(20000));
+  EXPECT_FALSE(FileExists(result));
 }
 
 }  // namespace
