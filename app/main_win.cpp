@@ -10,8 +10,15 @@
 #include "base/flow_runner_win.h"
 #include "base/handles_win.h"
 #include "base/timing.h"
+#include "portal/control_panel_flow_win.h"
+#include "remote/rdp_win.h"
+#include "remote/ssh_launch_win.h"
 
 namespace {
+
+// At the end, a PuTTY started in the last moments gets this long to read its
+// password file before the file goes.
+constexpr unsigned long kPuttyReadsAtEndMs = 2000;
 
 // QARVEX_TIMING_LOG names a file that gets one line per flow step timing.
 void StartTimingLog() {
@@ -87,6 +94,12 @@ void Dispatch(MSG& msg) {
 
 }  // namespace
 
+void qx::SweepLeftoverSecrets(unsigned long waitMs) {
+  SweepConnectionFiles();
+  SweepPasswordFiles(waitMs);
+  RemoveControlPanelResult();
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
@@ -94,6 +107,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   qx::RegisterLoginWindow();
   qx::RegisterMainWindow();
   qx::StartFlowRunner();
+  // What an earlier run could not delete (it crashed or was ended), beside
+  // the start.
+  qx::QueueOnLane(qx::Lane::OtherHost, [] { qx::SweepLeftoverSecrets(0); });
   qx::TimingLine opening("login_window_opened");
   WarmUpDrawing();
   opening.Lap("warm_up");
@@ -123,8 +139,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       turn.Report();
     }
   }
-  // A request still stalling on a slow line must not hold up the end.
+  // A request still stalling on a slow line must not hold up the end. Every
+  // way out (the main window closed, the login window closed, the forced end
+  // after a stall) sweeps first; the login window's own end on a new version
+  // comes before any such file can exist, and a crash leaves them to the next
+  // start.
   const UINT code = static_cast<UINT>(msg.wParam);
-  if (!qx::StopFlowRunner(500)) TerminateProcess(GetCurrentProcess(), code);
+  const bool stopped = qx::StopFlowRunner(500);
+  qx::SweepLeftoverSecrets(kPuttyReadsAtEndMs);
+  if (!stopped) TerminateProcess(GetCurrentProcess(), code);
   return static_cast<int>(code);
 }

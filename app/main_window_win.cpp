@@ -319,6 +319,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kTrayMessage:
       OnTray(lp);
       return 0;
+    case WM_ENDSESSION:
+      // Windows ends the session: the process may end at any moment now.
+      if (wp) SweepLeftoverSecrets(0);
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;

@@ -33,6 +33,13 @@ void RefreshMainList();
 // Opens ResolutionWindow, or brings the open one to the front (at most one).
 void OpenResolutionWindow();
 
+// Deletes the files that must not outlive the program (connection files,
+// SSH password files, the control panel's result page) unless another
+// running instance still needs them: at start, on every way out and when
+// Windows ends the session. PuTTYs started last get up to `waitMs` to read
+// their password files first.
+void SweepLeftoverSecrets(unsigned long waitMs);
+
 // The login window while it exists.
 HWND LoginWindowHandle();
 

@@ -27,7 +27,8 @@ Text RewriteControlPanelFragment(std::string_view fragment);
 // The local page file: the fragment's GBK bytes, nothing added.
 inline constexpr const char* kControlPanelPagePath = QARVEX_DATA_DIR "vpsadm.html";
 // Where the page a submission ends on is saved when it was not reached by a
-// redirect, beside the local page.
+// redirect, beside the local page, for the browser to open; it is deleted
+// soon after (see OpenSubmissionResult).
 inline constexpr const char* kControlPanelResultPath = QARVEX_DATA_DIR "vpsadm_result.html";
 
 // The box shown while the page is pressed.

@@ -1,5 +1,7 @@
 #include "portal/control_panel_flow_win.h"
 
+#include <atomic>
+
 #include "base/codepage.h"
 #include "base/os_win.h"
 #include "portal/control_panel.h"
@@ -7,6 +9,21 @@
 #include "web/url.h"
 
 namespace qx {
+namespace {
+
+// The saved result page (it may hold the panel's session) lives only until
+// the browser has had the time to read it, and never beyond the program.
+constexpr unsigned kResultPageLivesMs = 20000;
+// Bumped by every write of the page: a deletion meant for an earlier page
+// leaves a later one alone.
+std::atomic<unsigned> resultPages{0};
+
+const FlowOwner& ProgramFlows() {
+  static FlowOwner owner;
+  return owner;
+}
+
+}  // namespace
 
 void PrepareControlPanelPage(std::string_view managePageUrl) {
   const Text page = Utf8ToAnsi(BytesToText(FetchPage(managePageUrl)));
@@ -70,14 +87,22 @@ SubmissionResult FollowSubmission(PageRequest request) {
       continue;
     }
     if (redirected) return {request.url};
+    const unsigned page = ++resultPages;
     if (!WriteWholeFile(kControlPanelResultPath, PageWithBase(body, request.url))) return {};
-    return {kControlPanelResultPath};
+    return {kControlPanelResultPath, page};
   }
   return {};
 }
 
 void OpenSubmissionResult(const SubmissionResult& result) {
-  if (IsWebUrl(result.toOpen) || result.toOpen == kControlPanelResultPath) ShellOpen(result.toOpen);
+  if (IsWebUrl(result.toOpen)) return ShellOpen(result.toOpen);
+  if (result.toOpen != kControlPanelResultPath) return;
+  ShellOpen(result.toOpen);
+  RunLater(ProgramFlows(), kResultPageLivesMs, [page = result.resultPage] {
+    if (resultPages == page) DeleteFileGbk(kControlPanelResultPath);
+  });
 }
+
+void RemoveControlPanelResult() { DeleteFileGbk(kControlPanelResultPath); }
 
 }  // namespace qx

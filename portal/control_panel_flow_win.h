@@ -52,11 +52,16 @@ class FormEngineHost final : public PageHost {
 // result page; empty when nothing answered.
 struct SubmissionResult {
   Text toOpen;
+  unsigned resultPage = 0;  // which write of the saved page
 };
 // Sends the request and follows redirects (at most kMaxRedirects). On the
 // portal's worker.
 [[nodiscard]] SubmissionResult FollowSubmission(PageRequest request);
-// Opens the result in the default browser: only a web URL or our saved page.
+// Opens the result in the default browser: only a web URL or our saved page,
+// which is deleted 20 s later (unless a later submission has written it
+// again by then).
 void OpenSubmissionResult(const SubmissionResult& result);
+// Deletes the saved result page: at start and at the end of the program.
+void RemoveControlPanelResult();
 
 }  // namespace qx

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/config.h"
+#include "base/handles_win.h"
 
 namespace qx {
 
@@ -23,5 +24,12 @@ std::string_view PuttyImage();
 // file that already holds exactly the image is left alone: it may be running.
 // False on failure, which is not fatal: the launch then fails silently.
 [[nodiscard]] bool WritePuttyImage();
+
+// C:\qarvex\putty.exe checked before a start: opened for reading once it
+// holds exactly the image (rewritten first when it does not), shared for
+// reading only, so that while the handle is held nobody can change, replace
+// or delete the file that is about to start. Null when the image is missing
+// or the file cannot be made to hold it.
+[[nodiscard]] UniqueHandle OpenCheckedPutty();
 
 }  // namespace qx

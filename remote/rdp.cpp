@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace qx {
 namespace {
@@ -126,6 +127,15 @@ Text RdpFileName(std::string_view businessId) {
   if (stem.empty()) stem = "rdp";
   if (IsDeviceName(stem)) stem = "_" + stem;
   return stem + ".rdp";
+}
+
+Text RdpConnectionFileName(std::string_view businessId, unsigned n) {
+  Text name = RdpFileName(businessId);
+  if (n == 0) return name;
+  name.resize(name.size() - 4);  // ".rdp"
+  name += "~连接";
+  if (n > 1) name += std::to_string(n);
+  return name + ".rdp";
 }
 
 }  // namespace qx

@@ -36,5 +36,9 @@ Text BuildRdpText(std::string_view address, std::string_view account,
 // "rdp" when nothing is left, and a device name (CON, NUL, COM1...) kept
 // off with a leading "_". An ordinary identifier is unchanged.
 Text RdpFileName(std::string_view businessId);
+// The name of a connection file (连接) when the names before it are taken by
+// files of the user's (a 生成快捷远程 shortcut): 0 is RdpFileName, 1 adds
+// "~连接" to its stem, 2 and on "~连接2", "~连接3"...
+Text RdpConnectionFileName(std::string_view businessId, unsigned n);
 
 }  // namespace qx

@@ -25,12 +25,23 @@ enum class RdpConnectResult {
   NotWritten,      // the file could not be written; nothing was opened
 };
 
-// Writes the file with the display settings, opens it with the program
-// associated with .rdp files and deletes it 5 s later, without holding up the
-// window. While a file of the same name waits for its deletion, a second
-// connection to it is ignored.
+// Writes the connection file with the display settings, opens it with the
+// program associated with .rdp files and deletes it 5 s later, without
+// holding up the window. While the machine's file waits for its deletion, a
+// second connection to it is ignored. The file is named after the machine
+// (RdpConnectionFileName) unless a shortcut of the user's has that name: it
+// then takes the next free name, and the shortcut stays as it is.
 [[nodiscard]] RdpConnectResult ConnectRdp(const RdpMachine& machine);
-// Writes the file at 1024 × 768 (windowed) and leaves it; true when written.
+// Writes the shortcut at 1024 × 768 (windowed) under the machine's name and
+// leaves it, the user's file from then on (also when a connection file was
+// waiting there); true when written.
 [[nodiscard]] bool SaveRdpShortcut(const RdpMachine& machine);
+
+// Deletes the connection files that no other running instance of the
+// program waits for: at start those a crash or a forced end left behind, at
+// the end this instance's own as well. Which .rdp files are connection files
+// is kept in a journal (HKCU\Software\QARVEX\ConnectionFiles) written before
+// each file and cleared after its deletion; shortcuts are never in it.
+void SweepConnectionFiles();
 
 }  // namespace qx

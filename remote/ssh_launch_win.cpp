@@ -5,21 +5,25 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/config.h"
 #include "base/handles_win.h"
 #include "base/os_win.h"
 #include "base/wide_win.h"
+#include "remote/file_writer_win.h"
 #include "remote/putty_image_win.h"
 #include "remote/ssh_command.h"
 
 namespace qx {
 namespace {
 
-constexpr DWORD kIdleWaitMs = 10000;       // the password file lives at most this long
-constexpr ULONGLONG kStaleFileMs = 60000;  // leftovers older than this are swept
+constexpr DWORD kIdleWaitMs = 10000;  // the password file lives at most this long
 constexpr wchar_t kPasswordFilePattern[] = L"pw-*.txt";
 
 // A security descriptor whose DACL grants the current user alone full access
@@ -72,23 +76,17 @@ std::wstring PasswordFolder(PSECURITY_DESCRIPTOR sd) {
   return folder;
 }
 
-// Password files that outlived their launch (the program ended while PuTTY
-// was starting) are deleted at the next launch.
-void SweepStalePasswordFiles(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((folder + L"\\" + kPasswordFilePattern).c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return;
-  FILETIME nowFt;
-  GetSystemTimeAsFileTime(&nowFt);
-  const ULONGLONG now = (ULONGLONG{nowFt.dwHighDateTime} << 32) | nowFt.dwLowDateTime;
-  do {
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    const ULONGLONG written =
-        (ULONGLONG{fd.ftLastWriteTime.dwHighDateTime} << 32) | fd.ftLastWriteTime.dwLowDateTime;
-    if (now > written && (now - written) / 10000 > kStaleFileMs)
-      DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
-  } while (FindNextFileW(find, &fd));
-  FindClose(find);
+// Where the password files go (%LOCALAPPDATA%\qarvex\ssh), without making
+// the folder; empty when there is no such place.
+std::wstring PasswordFolderPath() {
+  std::wstring base = EnvironmentValue(L"LOCALAPPDATA");
+  if (base.empty()) {
+    wchar_t path[MAX_PATH] = {};  // the API's own limit
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path))) return {};
+    base = path;
+  }
+  if (base.back() != L'\\') base += L'\\';
+  return base + L"qarvex\\ssh";
 }
 
 // A new file holding `content`, readable by the user alone; empty on failure.
@@ -97,13 +95,13 @@ std::wstring WritePasswordFile(std::string_view content) {
   if (!sd) return {};
   const std::wstring folder = PasswordFolder(sd.get());
   if (folder.empty()) return {};
-  SweepStalePasswordFiles(folder);
   SECURITY_ATTRIBUTES sa{sizeof sa, sd.get(), FALSE};
   static LONG counter = 0;
   for (int attempt = 0; attempt < 8; ++attempt) {
-    const std::wstring path = folder + L"\\pw-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(InterlockedIncrement(&counter)) + L"-" +
-                              std::to_wstring(GetTickCount64() % 1000000) + L".txt";
+    // The name carries this process: its leftovers are known once it has ended.
+    const std::wstring path =
+        folder + L"\\" +
+        Wide(PasswordFileName(ThisWriter(), static_cast<unsigned>(InterlockedIncrement(&counter))));
     UniqueHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
     if (!f) {
@@ -142,6 +140,10 @@ std::wstring PathPuttyCanOpen(const std::wstring& path) {
   return survives(shortPath) ? shortPath : path;
 }
 
+// The threads of DeleteWhenIdle still waiting for their PuTTY.
+std::mutex deletersMutex;
+std::vector<UniqueHandle> deleters;
+
 struct PendingPasswordFile {
   UniqueHandle process;
   std::wstring file;
@@ -149,7 +151,8 @@ struct PendingPasswordFile {
 
 // Deletes the password file once PuTTY waits for input (it has read the file
 // by then), after kIdleWaitMs at the latest. Runs on its own thread and
-// touches nothing but its own job, so the program can end at any moment.
+// touches nothing but its own job, so the program can end at any moment (its
+// file then goes with the sweep at the end, or at the next start).
 DWORD WINAPI DeleteWhenIdle(void* param) {
   std::unique_ptr<PendingPasswordFile> job(static_cast<PendingPasswordFile*>(param));
   WaitForInputIdle(job->process.get(), kIdleWaitMs);
@@ -165,6 +168,12 @@ void DeleteWhenPuttyIsIdle(HANDLE process, std::wstring file) {
                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (thread) {
     job.release();  // the thread owns it now
+    const std::lock_guard<std::mutex> lock(deletersMutex);
+    // Those that have ended are let go.
+    std::erase_if(deleters, [](const UniqueHandle& t) {
+      return WaitForSingleObject(t.get(), 0) != WAIT_TIMEOUT;
+    });
+    deleters.push_back(std::move(thread));
     return;
   }
   // No thread to spare: wait here as briefly as the original launch did.
@@ -177,6 +186,10 @@ void DeleteWhenPuttyIsIdle(HANDLE process, std::wstring file) {
 SshLaunchResult LaunchSsh(std::string_view address, std::string_view password) {
   const SshTarget target = SplitSshAddress(address);
   if (!PuttyCommandLine({}, target)) return SshLaunchResult::InvalidAddress;
+  // The program that starts is the one the terminal carries, and stays so
+  // until it has started.
+  UniqueHandle putty = OpenCheckedPutty();
+  if (!putty) return SshLaunchResult::NotStarted;
 
   const std::wstring passwordFile = WritePasswordFile(PasswordFileContent(password));
   // Without the file PuTTY still starts and asks for the password itself.
@@ -190,13 +203,12 @@ SshLaunchResult LaunchSsh(std::string_view address, std::string_view password) {
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi{};
-  SetCurrentDirectoryW(Wide(kDataDir).c_str());
   // The full path as the application name: no other putty.exe (next to the
-  // program, on the PATH) is ever started instead.
+  // program, on the PATH) is ever started instead. PuTTY works in C:\qarvex\;
+  // the program's own current directory stays as it is.
   const BOOL started = CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr,
-                                      FALSE, 0, nullptr, nullptr, &si, &pi);
-  const std::wstring home = ProgramFolder();
-  if (!home.empty()) SetCurrentDirectoryW(home.c_str());
+                                      FALSE, 0, nullptr, Wide(kDataDir).c_str(), &si, &pi);
+  putty.reset();
 
   if (!started) {
     if (!passwordFile.empty()) DeleteFileW(passwordFile.c_str());
@@ -209,6 +221,30 @@ SshLaunchResult LaunchSsh(std::string_view address, std::string_view password) {
     DeleteWhenPuttyIsIdle(pi.hProcess, passwordFile);
   }
   return SshLaunchResult::Started;
+}
+
+void SweepPasswordFiles(unsigned long waitMs) {
+  {
+    const std::lock_guard<std::mutex> lock(deletersMutex);
+    const ULONGLONG end = GetTickCount64() + waitMs;
+    for (const UniqueHandle& t : deleters) {
+      const ULONGLONG now = GetTickCount64();
+      WaitForSingleObject(t.get(), now < end ? static_cast<DWORD>(end - now) : 0);
+    }
+  }
+  const std::wstring folder = PasswordFolderPath();
+  if (folder.empty()) return;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW((folder + L"\\" + kPasswordFilePattern).c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    // A file of another instance's PuTTY, which may be starting, stays.
+    const std::optional<FileWriter> writer = PasswordFileWriter(Narrow(fd.cFileName));
+    if (!writer || !IsAnotherRunningWriter(*writer))
+      DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
+  } while (FindNextFileW(find, &fd));
+  FindClose(find);
 }
 
 }  // namespace qx

@@ -119,6 +119,8 @@ TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLat
   // A double-click on line 1 (an ordinary machine).
   const Row& m = rows[1];
   const std::wstring path = folder + m[1] + L".rdp";
+  const std::wstring beside = folder + m[1] + L"~连接.rdp";
+  DeleteFileW(path.c_str());  // left by an earlier run that failed
   POINT at;
   SetForegroundWindow(main);
   ASSERT_TRUE(ListLineCentre(list, 1, at));
@@ -170,27 +172,49 @@ TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLat
   EXPECT_EQ(shortcut[1], "desktopwidth:i:1024");
   EXPECT_EQ(shortcut[2], "desktopheight:i:768");
   EXPECT_EQ(shortcut[5], lines[5]);
-  EXPECT_TRUE(DeleteFileW(path.c_str()));
+
+  // The shortcut is the user's: 连接 on the same machine writes its file
+  // beside it and leaves the shortcut byte for byte, also when the program
+  // is ended from outside before the file's deletion; the next start
+  // deletes the file it left.
+  const std::string saved = ReadFileBytes(path);
+  PostMessageW(main, WM_COMMAND, CmdConnect, 0);
+  ASSERT_TRUE(WaitFor([&] { return !recorded(2).empty(); }));
+  EXPECT_EQ(Utf8ToWide(ReadFileBytes(log + L"\\opened.txt")), path + L"\n" + beside + L"\n");
+  EXPECT_EQ(SplitCrLf(recorded(2))[1], "desktopwidth:i:1600");
+  TerminateProcess(program->process(), 9);
+  ASSERT_TRUE(program->WaitExit(10000));
+  ASSERT_TRUE(FileExists(beside));
+  ASSERT_TRUE(OpenMain("hostile_row=1", {L"QARVEX_RDP_LOG=" + log}));
+  EXPECT_TRUE(WaitFor([&] { return !FileExists(beside); }));
+  EXPECT_TRUE(ReadFileBytes(path) == saved);
 
   // A hostile line: its address cannot add a line, its name cannot leave the folder.
   ASSERT_EQ(rows[0][1], L"..\\..\\x");
   SelectListLine(list, 0);
   PostMessageW(main, WM_COMMAND, CmdConnect, 0);
-  ASSERT_TRUE(WaitFor([&] { return !recorded(2).empty(); }));
-  const std::vector<std::string> hostile = SplitCrLf(recorded(2));
+  ASSERT_TRUE(WaitFor([&] { return !recorded(3).empty(); }));
+  const std::vector<std::string> hostile = SplitCrLf(recorded(3));
   ASSERT_EQ(hostile.size(), 26u);
   EXPECT_EQ(hostile[5],
             "full address:s:" + WideToGbk(rows[0][4].substr(0, rows[0][4].find(L'\r'))) +
                 "alternate shell:s:cmd");
   EXPECT_EQ(hostile[17], "alternate shell:s:");
   EXPECT_EQ(Utf8ToWide(ReadFileBytes(log + L"\\opened.txt")),
-            path + L"\n" + folder + L".._.._x.rdp\n");
+            path + L"\n" + beside + L"\n" + folder + L".._.._x.rdp\n");
   EXPECT_FALSE(FileExists(folder + L"..\\..\\x.rdp"));
-  // Ending the program before the 5 s are over leaves no file behind.
+  // An end forced by a request that stalls, before the 5 s are over, leaves
+  // no connection file behind, and the shortcut as it was.
   EXPECT_TRUE(FileExists(folder + L".._.._x.rdp"));
+  portal.Set("latency_ms=10000");
+  const size_t members = Requests("//user/members");
+  PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
+  ASSERT_TRUE(WaitFor([&] { return Requests("//user/members") > members; }));
   PostMessageW(main, WM_COMMAND, CmdTrayExit, 0);
-  ASSERT_TRUE(program->WaitExit(20000));
+  EXPECT_TRUE(program->WaitExit(5000)) << "still running 5 s after the tray menu's exit";
   EXPECT_FALSE(FileExists(folder + L".._.._x.rdp"));
+  EXPECT_TRUE(ReadFileBytes(path) == saved);
+  EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 // --- the list: sorting, expiry colours, keys, a window that grows ---

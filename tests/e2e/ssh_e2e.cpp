@@ -138,44 +138,53 @@ class LinuxRemoteTest : public LoggedInTest {
               ERROR_SUCCESS);
   }
   void TearDown() override {
-    if (program) {
-      for (DWORD pid : PuttyChildren(program->pid())) {
-        if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-          TerminateProcess(p, 1);
-          WaitForSingleObject(p, 10000);
-          CloseHandle(p);
-        }
+    if (program) EndPuttys(PuttyChildren(program->pid()));
+    EndPuttys(orphans);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kHostKeys, keyName.c_str());
+  }
+  static void EndPuttys(const std::vector<DWORD>& pids) {
+    for (DWORD pid : pids) {
+      if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+        TerminateProcess(p, 1);
+        WaitForSingleObject(p, 10000);
+        CloseHandle(p);
       }
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kHostKeys, keyName.c_str());
   }
 
   std::string Record() const { return ReadFileBytes(record); }
 
   static constexpr const wchar_t* kHostKeys = L"Software\\SimonTatham\\PuTTY\\SshHostKeys";
   std::wstring address, record, keyName;
+  std::vector<DWORD> orphans;  // PuTTYs of a program the test has ended
 };
 
 TEST_F(LinuxRemoteTest, PuttyLogsInAsRootWithThePasswordAndOpensAShell) {
   // A stale putty.exe is replaced by the image the program carries.
-  CreateDirectoryW(L"C:\\qarvex", nullptr);
-  HANDLE stale =
-      CreateFileW(L"C:\\qarvex\\putty.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n = 0;
-  WriteFile(stale, "stale", 5, &n, nullptr);
-  CloseHandle(stale);
+  auto replacePutty = [] {
+    CreateDirectoryW(L"C:\\qarvex", nullptr);
+    HANDLE stale =
+        CreateFileW(L"C:\\qarvex\\putty.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(stale, "stale", 5, &n, nullptr);
+    CloseHandle(stale);
+  };
+  replacePutty();
 
   portal.Set("ssh_machine=" + PercentEncode(WideToUtf8(address + L" " + kPassword)));
   ASSERT_TRUE(OpenMain()) << program->DescribeWindows();
   const std::wstring exe = Utf8ToWide(Env("QARVEX_EXE"));
   const std::string image = ResourceOf(exe, 20);
   ASSERT_GT(image.size(), 500000u);
-  EXPECT_TRUE(ReadFileBytes(L"C:\\qarvex\\putty.exe") == image);
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(L"C:\\qarvex\\putty.exe") == image; }));
 
   const std::vector<Row> rows = ReadListView(list, 7);
   ASSERT_FALSE(rows.empty());
   ASSERT_EQ(rows[0][4], address);
   ASSERT_EQ(rows[0][6], kPassword);
+  // Replaced after the program wrote it: checked and written again before it
+  // starts (the stale bytes would not start at all).
+  replacePutty();
   const std::wstring before = CurrentDirectoryOf(program->pid());
   SelectListLine(list, 0);
   PostMessageW(main, WM_COMMAND, CmdLinuxRemote, 0);
@@ -186,14 +195,17 @@ TEST_F(LinuxRemoteTest, PuttyLogsInAsRootWithThePasswordAndOpensAShell) {
   ASSERT_TRUE(WaitFor([&] { return Record().find("\"shell\"") != std::string::npos; }, 90000))
       << Record() << program->DescribeWindows();
   EXPECT_NE(Record().find(auth), std::string::npos) << Record();
-  EXPECT_EQ(PuttyChildren(program->pid()).size(), 1u);
+  const std::vector<DWORD> putty = PuttyChildren(program->pid());
+  ASSERT_EQ(putty.size(), 1u);
+  EXPECT_TRUE(ReadFileBytes(L"C:\\qarvex\\putty.exe") == image);
 
   // PuTTY has read it: the password file goes (10 s at the latest).
   EXPECT_TRUE(WaitFor([] { return PasswordFiles().empty(); }, 15000));
-  // Back in the program's folder (the test started it elsewhere).
+  // PuTTY works in C:\qarvex; the program stays where the test started it.
   const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
   EXPECT_NE(Folded(before), Folded(folder));
-  EXPECT_EQ(Folded(CurrentDirectoryOf(program->pid())), Folded(folder));
+  EXPECT_EQ(Folded(CurrentDirectoryOf(program->pid())), Folded(before));
+  EXPECT_EQ(Folded(CurrentDirectoryOf(putty[0])), L"c:\\qarvex");
 
   // An address PuTTY would take for an option: a box, and nothing started.
   portal.Set("ssh_machine=" + PercentEncode("-proxycmd:22 x"));
@@ -214,6 +226,28 @@ TEST_F(LinuxRemoteTest, PuttyLogsInAsRootWithThePasswordAndOpensAShell) {
   EXPECT_EQ(PuttyChildren(program->pid()).size(), 1u);
   EXPECT_TRUE(PasswordFiles().empty());
   PressDialogButton(box, IDOK);
+
+  // The program ended from outside right after Linux远程, while PuTTY is
+  // starting: the next start deletes the password file it left.
+  portal.Set("ssh_machine=" + PercentEncode(WideToUtf8(address + L" " + kPassword)));
+  PostMessageW(main, WM_COMMAND, CmdRefresh, 0);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const std::vector<Row> now = ReadListView(list, 5);
+        return !now.empty() && now[0][4] == address;
+      },
+      60000));
+  ASSERT_TRUE(WaitLoaded());
+  SelectListLine(list, 0);
+  PostMessageW(main, WM_COMMAND, CmdLinuxRemote, 0);
+  ASSERT_TRUE(WaitFor([] { return !PasswordFiles().empty(); }, 30000));
+  TerminateProcess(program->process(), 9);
+  ASSERT_TRUE(program->WaitExit(10000));
+  orphans = PuttyChildren(program->pid());
+  ASSERT_FALSE(PasswordFiles().empty());
+  program = std::make_unique<Program>(portal);
+  ASSERT_TRUE(program->WaitLoginReady()) << program->DescribeWindows();
+  EXPECT_TRUE(WaitFor([] { return PasswordFiles().empty(); }, 20000));
 }
 
 }  // namespace

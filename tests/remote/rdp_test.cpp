@@ -91,6 +91,10 @@ TEST(Rdp, FileNamesStayInTheFolder) {
   EXPECT_EQ(RdpFileName("\x95\x5c\x81\x7c"), "\x95\x5c\x81\x7c.rdp");
   EXPECT_EQ(RdpFileName("a\x81"), "a_.rdp");
   EXPECT_EQ(RdpFileName("a\x81\x7f"), "a__.rdp");
+  // A connection file beside a shortcut of the same machine.
+  EXPECT_EQ(RdpConnectionFileName("QX000001", 0), "QX000001.rdp");
+  EXPECT_EQ(RdpConnectionFileName("QX000001", 1), "QX000001~连接.rdp");
+  EXPECT_EQ(RdpConnectionFileName("con. ", 2), "_con~连接2.rdp");
 }
 
 }  // namespace

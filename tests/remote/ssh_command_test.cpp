@@ -37,6 +37,9 @@ TEST(SshCommand, OptionLikeHostOrPortIsRefused) {
   EXPECT_FALSE(PuttyCommandLine("p", SplitSshAddress("-pw:22")));
   EXPECT_FALSE(PuttyCommandLine("p", SplitSshAddress("h:-L")));
   EXPECT_FALSE(PuttyCommandLine("p", SplitSshAddress("-proxycmd calc:x:22")));
+  // A user name before "@" would override "-l root".
+  EXPECT_FALSE(PuttyCommandLine("p", SplitSshAddress("admin@10.0.0.7:22")));
+  EXPECT_FALSE(PuttyCommandLine("p", SplitSshAddress("10.0.0.7:2@2")));
   // A value with blanks stays one argument: it cannot add options either.
   EXPECT_EQ(PuttyCommandLine("p", SplitSshAddress("h -pw x:22 -L 1")),
             "putty -ssh -l root -pwfile p -P \"22 -L 1\" \"h -pw x\"");
@@ -70,9 +73,15 @@ TEST(SshCommand, QuotingFollowsTheWindowsRules) {
 #endif
 }
 
-TEST(SshCommand, PasswordFileHoldsTheUtf8Password) {
+TEST(SshCommand, PasswordFileHoldsTheUtf8PasswordAndItsNameTheWriter) {
   EXPECT_EQ(PasswordFileContent("a b\"中文 密码"), U8(u8"a b\"中文 密码"));
   EXPECT_EQ(PasswordFileContent(""), "");
+  const FileWriter writer{4242, 133500000000000000ull};
+  EXPECT_EQ(PasswordFileName(writer, 3), "pw-4242-133500000000000000-3.txt");
+  EXPECT_EQ(PasswordFileWriter("pw-4242-133500000000000000-3.txt"), writer);
+  for (const char* other : {"pw-4242-1-2-3.txt", "pw-4242-1.txt", "pw-12-x-1.txt", "pw--1-2.txt",
+                            "pw-1-2-.txt", "pw-4294967296-1-2.txt", "pw-1-2-3.txt.bak"})
+    EXPECT_FALSE(PasswordFileWriter(other)) << other;
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(one.size() == 2 && one[1] == file);
 
   const std::optional<qx::Text> line = qx::PuttyCommandLine(file, t);
-  FUZZ_CHECK(line.has_value() != (qx::LooksLikeOption(t.host) || qx::LooksLikeOption(t.port)));
+  FUZZ_CHECK(line.has_value() != (qx::IsUnsafeSshValue(t.host) || qx::IsUnsafeSshValue(t.port)));
   if (line) {
     std::vector<std::string> want = {"putty", "-ssh", "-l", "root"};
     if (!file.empty()) want.insert(want.end(), {"-pwfile", file});
@@ -67,5 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(SplitCommandLine(*line) == want);
   }
   (void)qx::PasswordFileContent(address);
+  // A name the program reads a writer from is one it could have written.
+  if (const std::optional<qx::FileWriter> w = qx::PasswordFileWriter(address))
+    FUZZ_CHECK(qx::PasswordFileWriter(qx::PasswordFileName(*w, 7)) == w);
   return 0;
 }
