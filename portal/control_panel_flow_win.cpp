@@ -74,7 +74,6 @@ bool FormEngineHost::ClickButton(std::string_view locator) {
 }
 
 SubmissionResult FollowSubmission(PageRequest request) {
-  bool redirected = false;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
     Text headers;
     const Bytes body = FetchPage(request.url, request.post ? 1 : 0, request.body, nullptr, nullptr,
@@ -82,11 +81,12 @@ SubmissionResult FollowSubmission(PageRequest request) {
     if (ResponseStatus(headers) == 0) return {};  // nothing answered
     if (auto next = RedirectRequest(request, headers)) {
       if (next->url.empty()) return {};  // the form would go to another origin
+      // A page reached by GET is the browser's to fetch, once: a panel's
+      // login key in its address works only once.
+      if (!next->post) return {next->url};
       request = std::move(*next);
-      redirected = true;
       continue;
     }
-    if (redirected) return {request.url};
     const unsigned page = ++resultPages;
     if (!WriteWholeFile(kControlPanelResultPath, PageWithBase(body, request.url))) return {};
     return {kControlPanelResultPath, page};

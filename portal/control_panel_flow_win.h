@@ -54,8 +54,10 @@ struct SubmissionResult {
   Text toOpen;
   unsigned resultPage = 0;  // which write of the saved page
 };
-// Sends the request and follows redirects (at most kMaxRedirects). On the
-// portal's worker.
+// Sends the request and follows the redirects that repeat the POST (at most
+// kMaxRedirects). A redirect to a GET ends it: that address goes to the
+// browser unfetched, so a panel's one-time login key is used once, there.
+// On the portal's worker.
 [[nodiscard]] SubmissionResult FollowSubmission(PageRequest request);
 // Opens the result in the default browser: only a web URL or our saved page,
 // which is deleted 20 s later (unless a later submission has written it

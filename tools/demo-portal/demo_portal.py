@@ -280,6 +280,12 @@ class Handler(BaseHTTPRequestHandler):
             vpsid = query.get("vpsid", "")
             if query.get("key") != panel_key(vpsid):
                 return self.send(403, simple_page("控制面板", "登录信息无效"))
+            if portal.opt("panel_single_use"):  # as real panels do: the key logs in once
+                with portal.lock:
+                    used = vpsid in portal.used_panel_keys
+                    portal.used_panel_keys.add(vpsid)
+                if used:
+                    return self.send(403, simple_page("控制面板", "登录信息已失效"))
             return self.send(200, simple_page("控制面板", "已登录控制面板：业务 %s" % vpsid))
         if path == "/user/ticket/add.html":
             return self.send(200, ticket_form(account))
@@ -419,7 +425,7 @@ def options_from(args):
             "notice_charset": args.notice_charset, "notice": args.notice,
             "login_notice": args.login_notice, "announcement": args.announcement,
             "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
-            "expiry_soon": False, "ticket": args.ticket}
+            "expiry_soon": False, "ticket": args.ticket, "panel_single_use": False}
 
 
 def main(argv=None):

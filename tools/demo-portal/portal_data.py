@@ -163,7 +163,7 @@ class Portal:
                     "notice_charset": str, "notice": str, "login_notice": str,
                     "announcement": str, "balance": str, "remember": bool,
                     "ssh_machine": str, "op_reply": str, "hostile_row": bool,
-                    "expiry_soon": bool, "ticket": str}
+                    "expiry_soon": bool, "ticket": str, "panel_single_use": bool}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -178,6 +178,7 @@ class Portal:
         self.last = None            # the last request received (log entry)
         self.faults = {}            # path (or prefix ending in "*") -> mode
         self.fault_hits = []        # how each faulty answer went
+        self.used_panel_keys = set()  # with panel_single_use, a key logs in once
         self.log_file = open(log_path, "w", encoding="utf-8") if log_path else None
 
     def opt(self, key):
@@ -216,6 +217,7 @@ class Portal:
             self.last = None
             self.faults.clear()
             self.fault_hits.clear()
+            self.used_panel_keys.clear()
 
     def set_fault(self, path, mode):
         if mode not in FAULT_MODES + ("none",):
