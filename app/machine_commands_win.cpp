@@ -174,8 +174,10 @@ void RunLinuxRemote() {
 
 void ConnectSelectedMachine() {
   const std::optional<RdpMachine> m = SelectedRdpMachine();
-  // A second connection while the first one's file waits is ignored quietly.
-  if (m && ConnectRdp(*m) == RdpConnectResult::NotWritten) ShowActionFailed();
+  unsigned long error = 0;
+  if (m && ConnectRdp(*m, &error) == RdpConnectResult::NotWritten)
+    MessageBoxGbk("远程连接文件无法写入，未打开远程桌面：" + SystemErrorText(error), "系统提示：",
+                  MB_ICONWARNING);
 }
 
 bool RunMachineCommand(int commandId) {

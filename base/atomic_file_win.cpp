@@ -40,14 +40,18 @@ bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
     // On the disk before it takes the file's place: a power cut after the
     // move must not find an empty file there.
     if (!WriteAll(f.get(), bytes) || !FlushFileBuffers(f.get())) {
+      const DWORD why = GetLastError();
       f.reset();
       DeleteFileW(temp.c_str());
+      SetLastError(why);
       return false;
     }
   }
   if (!MoveFileExW(temp.c_str(), path.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD why = GetLastError();
     DeleteFileW(temp.c_str());
+    SetLastError(why);
     return false;
   }
   return true;

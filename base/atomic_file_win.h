@@ -13,7 +13,7 @@ namespace qx {
 // step (MoveFileExW, replacing, write-through). A crash, a kill or a full
 // disk leaves the old file or the new one, never a part of either. On
 // failure the temporary file is removed, the old file stays as it was, and
-// the result is false.
+// the result is false, with GetLastError telling why.
 [[nodiscard]] bool WriteFileAtomically(const std::wstring& path, std::string_view bytes);
 
 // Removes the temporary files that writes cut short (the program killed

@@ -121,7 +121,11 @@ std::wstring FreeConnectionPath(std::string_view businessId) {
 // name), each with its path and the number of its deletion.
 class PendingFiles {
  public:
-  bool Waiting(const std::wstring& machine) const { return files_.count(Key(machine)) != 0; }
+  // The path of the machine's file that waits for its deletion; empty when none does.
+  std::wstring Waiting(const std::wstring& machine) const {
+    auto it = files_.find(Key(machine));
+    return it == files_.end() ? std::wstring() : it->second.path;
+  }
   // The deletion's number.
   unsigned Add(const std::wstring& machine, const std::wstring& path) {
     files_[Key(machine)] = Entry{path, next_};
@@ -184,13 +188,20 @@ Text ProtectRdpPassword(std::string_view password) {
   return HexUpper(std::string_view(reinterpret_cast<const char*>(out.pbData), out.cbData));
 }
 
-RdpConnectResult ConnectRdp(const RdpMachine& machine) {
+RdpConnectResult ConnectRdp(const RdpMachine& machine, unsigned long* error) {
   const std::wstring machineKey = RdpPath(machine.businessId);
-  if (Pending().Waiting(machineKey)) return RdpConnectResult::AlreadyOpening;
-  // A shortcut of the user's under the machine's name stays as it is.
-  const std::wstring path = FreeConnectionPath(machine.businessId);
-  if (path.empty() || !JournalAdd(path)) return RdpConnectResult::NotWritten;
+  // A second connection while the first one's file waits writes that file
+  // again (the user may be retrying a client that did not start); a shortcut
+  // of the user's under the machine's name stays as it is.
+  std::wstring path = Pending().Waiting(machineKey);
+  if (path.empty()) path = FreeConnectionPath(machine.businessId);
+  if (error) *error = ERROR_FILE_EXISTS;  // every name is taken by the user's files
+  if (path.empty() || !JournalAdd(path)) {
+    if (error && !path.empty()) *error = GetLastError();
+    return RdpConnectResult::NotWritten;
+  }
   if (!WriteRdpFile(path, machine, ReadDisplaySettings())) {
+    if (error) *error = GetLastError();
     // Nothing is opened; the journal entry goes with whatever the write left.
     static_cast<void>(DeleteConnectionFile(path));
     return RdpConnectResult::NotWritten;

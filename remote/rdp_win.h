@@ -21,17 +21,19 @@ struct RdpMachine {
 
 enum class RdpConnectResult {
   Opened,
-  AlreadyOpening,  // a file of the same name still waits for its deletion
-  NotWritten,      // the file could not be written; nothing was opened
+  NotWritten,  // the file could not be written; nothing was opened
 };
 
 // Writes the connection file with the display settings, opens it with the
 // program associated with .rdp files and deletes it 5 s later, without
-// holding up the window. While the machine's file waits for its deletion, a
-// second connection to it is ignored. The file is named after the machine
-// (RdpConnectionFileName) unless a shortcut of the user's has that name: it
-// then takes the next free name, and the shortcut stays as it is.
-[[nodiscard]] RdpConnectResult ConnectRdp(const RdpMachine& machine);
+// holding up the window. A second connection while the machine's file waits
+// writes and opens it again, and the deletion waits 5 s from then. The file
+// is named after the machine (RdpConnectionFileName) unless a shortcut of
+// the user's has that name: it then takes the next free name, and the
+// shortcut stays as it is. NotWritten leaves the system's error code in
+// *error.
+[[nodiscard]] RdpConnectResult ConnectRdp(const RdpMachine& machine,
+                                          unsigned long* error = nullptr);
 // Writes the shortcut at 1024 × 768 (windowed) under the machine's name and
 // leaves it, the user's file from then on (also when a connection file was
 // waiting there); true when written.

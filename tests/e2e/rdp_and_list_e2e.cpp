@@ -189,19 +189,32 @@ TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLat
   EXPECT_TRUE(WaitFor([&] { return !FileExists(beside); }));
   EXPECT_TRUE(ReadFileBytes(path) == saved);
 
+  // 连接 again within the 5 s (a client that did not start, say): written
+  // and opened again, deleted 5 s after the last.
+  SelectListLine(list, 1);
+  PostMessageW(main, WM_COMMAND, CmdConnect, 0);
+  ASSERT_TRUE(WaitFor([&] { return !recorded(3).empty(); }));
+  const ULONGLONG again = GetTickCount64();
+  PostMessageW(main, WM_COMMAND, CmdConnect, 0);
+  ASSERT_TRUE(WaitFor([&] { return !recorded(4).empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !FileExists(beside); }, 30000));
+  EXPECT_GE(GetTickCount64() - again, 4500u);
+  EXPECT_TRUE(ReadFileBytes(path) == saved);
+
   // A hostile line: its address cannot add a line, its name cannot leave the folder.
   ASSERT_EQ(rows[0][1], L"..\\..\\x");
   SelectListLine(list, 0);
   PostMessageW(main, WM_COMMAND, CmdConnect, 0);
-  ASSERT_TRUE(WaitFor([&] { return !recorded(3).empty(); }));
-  const std::vector<std::string> hostile = SplitCrLf(recorded(3));
+  ASSERT_TRUE(WaitFor([&] { return !recorded(5).empty(); }));
+  const std::vector<std::string> hostile = SplitCrLf(recorded(5));
   ASSERT_EQ(hostile.size(), 26u);
   EXPECT_EQ(hostile[5],
             "full address:s:" + WideToGbk(rows[0][4].substr(0, rows[0][4].find(L'\r'))) +
                 "alternate shell:s:cmd");
   EXPECT_EQ(hostile[17], "alternate shell:s:");
-  EXPECT_EQ(Utf8ToWide(ReadFileBytes(log + L"\\opened.txt")),
-            path + L"\n" + beside + L"\n" + folder + L".._.._x.rdp\n");
+  EXPECT_EQ(
+      Utf8ToWide(ReadFileBytes(log + L"\\opened.txt")),
+      path + L"\n" + beside + L"\n" + beside + L"\n" + beside + L"\n" + folder + L".._.._x.rdp\n");
   EXPECT_FALSE(FileExists(folder + L"..\\..\\x.rdp"));
   // An end forced by a request that stalls, before the 5 s are over, leaves
   // no connection file behind, and the shortcut as it was.
