@@ -239,6 +239,22 @@ TEST_F(LinuxRemoteTest, PuttyLogsInAsRootWithThePasswordAndOpensAShell) {
       60000));
   ASSERT_TRUE(WaitLoaded());
   SelectListLine(list, 0);
+
+  // A putty.exe that cannot be put in place (a folder holds its name):
+  // nothing starts, and the box says so.
+  const wchar_t* aside = L"C:\\qarvex\\putty-aside.exe";
+  ASSERT_TRUE(MoveFileExW(L"C:\\qarvex\\putty.exe", aside, MOVEFILE_REPLACE_EXISTING));
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\qarvex\\putty.exe", nullptr));
+  PostMessageW(main, WM_COMMAND, CmdLinuxRemote, 0);
+  box = program->WaitMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(MessageBoxText(box), L"PuTTY启动失败，请重试");
+  EXPECT_EQ(PuttyChildren(program->pid()).size(), 1u);
+  EXPECT_TRUE(PasswordFiles().empty());
+  PressDialogButton(box, IDOK);
+  ASSERT_TRUE(RemoveDirectoryW(L"C:\\qarvex\\putty.exe"));
+  DeleteFileW(aside);  // unless the first PuTTY still runs from it
+
   PostMessageW(main, WM_COMMAND, CmdLinuxRemote, 0);
   ASSERT_TRUE(WaitFor([] { return !PasswordFiles().empty(); }, 30000));
   TerminateProcess(program->process(), 9);
