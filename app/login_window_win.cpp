@@ -98,8 +98,10 @@ void LoginWindow::OnVersionChecked(const NoticeInfo& notice) {
   if (d.promptAndEnd) {
     int answer = MessageBoxGbk(d.message, "系统提示：", MB_YESNO);
     if (answer == IDYES) ShellOpen(d.linkToOpen);
-    tray.Remove();
-    ExitProcess(0);
+    // The program ends the usual way (the workers told to stop, the files
+    // swept, WinMain returning), not from inside this task.
+    DestroyWindow(hwnd);
+    return;
   }
   // The grey hint stays while the box is empty, even with the focus.
   Bytes cue = TextToWide("会员名/邮箱/手机号", kGbk);

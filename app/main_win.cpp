@@ -19,6 +19,8 @@ namespace {
 // At the end, a PuTTY started in the last moments gets this long to read its
 // password file before the file goes.
 constexpr unsigned long kPuttyReadsAtEndMs = 2000;
+// How long the end waits for the workers to come back from their requests.
+constexpr unsigned long kWorkersEndMs = 500;
 
 // QARVEX_TIMING_LOG names a file that gets one line per flow step timing.
 void StartTimingLog() {
@@ -139,14 +141,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       turn.Report();
     }
   }
-  // A request still stalling on a slow line must not hold up the end. Every
-  // way out (the main window closed, the login window closed, the forced end
-  // after a stall) sweeps first; the login window's own end on a new version
-  // comes before any such file can exist, and a crash leaves them to the next
-  // start.
+  // Every way out comes here once its windows are gone (the main window
+  // closed, the login window closed or ended on a new version): the workers
+  // are told to stop, the files swept, and WinMain returns. A request still
+  // stalling on a slow line must not hold up the end: a worker that has not
+  // come back within the bound is left to TerminateProcess, the last resort,
+  // which the timing log records. A crash leaves the files to the next start.
   const UINT code = static_cast<UINT>(msg.wParam);
-  const bool stopped = qx::StopFlowRunner(500);
+  const bool stopped = qx::StopFlowRunner(kWorkersEndMs);
   qx::SweepLeftoverSecrets(kPuttyReadsAtEndMs);
-  if (!stopped) TerminateProcess(GetCurrentProcess(), code);
+  if (!stopped) {
+    qx::TimingLine forced("forced_end");
+    forced.Add("waited_ms", static_cast<long long>(kWorkersEndMs));
+    forced.Report();
+    TerminateProcess(GetCurrentProcess(), code);
+  }
   return static_cast<int>(code);
 }
