@@ -1,9 +1,6 @@
 #include "remote/ssh_launch_win.h"
 
 #include <windows.h>
-// After windows.h:
-#include <sddl.h>
-#include <shlobj.h>
 
 #include <memory>
 #include <string>
@@ -11,6 +8,7 @@
 #include "base/config.h"
 #include "base/handles_win.h"
 #include "base/os_win.h"
+#include "base/private_folder_win.h"
 #include "base/wide_win.h"
 #include "remote/putty_image_win.h"
 #include "remote/ssh_command.h"
@@ -22,54 +20,13 @@ constexpr DWORD kIdleWaitMs = 10000;       // the password file lives at most th
 constexpr ULONGLONG kStaleFileMs = 60000;  // leftovers older than this are swept
 constexpr wchar_t kPasswordFilePattern[] = L"pw-*.txt";
 
-// A security descriptor whose DACL grants the current user alone full access
-// and takes nothing from the folders above.
-UniqueLocal UserOnlyDescriptor() {
-  UniqueHandle token;
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return UniqueLocal();
-  token.reset(raw);
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) return UniqueLocal();
-  std::string buffer(size, '\0');
-  if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
-    return UniqueLocal();
-  const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
-  wchar_t* sidText = nullptr;
-  if (!ConvertSidToStringSidW(user->User.Sid, &sidText)) return UniqueLocal();
-  const std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sidText) + L")";
-  LocalFree(sidText);
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
-                                                            nullptr))
-    return UniqueLocal();
-  return UniqueLocal(sd);
-}
-
-// %LOCALAPPDATA%\qarvex\ssh, readable by the user alone; empty on failure.
-std::wstring PasswordFolder(PSECURITY_DESCRIPTOR sd) {
-  std::wstring base = EnvironmentValue(L"LOCALAPPDATA");
-  if (base.empty()) {
-    wchar_t path[MAX_PATH] = {};  // the API's own limit
-    if (FAILED(
-            SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path)))
-      return {};
-    base = path;
-  }
-  if (base.back() != L'\\') base += L'\\';
-  const std::wstring parent = base + L"qarvex";
-  const std::wstring folder = parent + L"\\ssh";
-  CreateDirectoryW(parent.c_str(), nullptr);
-  SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
-  if (!CreateDirectoryW(folder.c_str(), &sa)) {
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
-    // Made earlier (or by someone else): make sure of its access rules.
-    if (!SetFileSecurityW(folder.c_str(),
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, sd))
-      return {};
-  }
-  return folder;
+// %LOCALAPPDATA%\qarvex\ssh, private like the folder it lies in; empty on
+// failure.
+std::wstring PasswordFolder() {
+  const std::wstring parent = LocalPrivateFolder();
+  if (parent.empty()) return {};
+  const std::wstring folder = parent + L"ssh";
+  return MakePrivateFolder(folder) ? folder : std::wstring();
 }
 
 // Password files that outlived their launch (the program ended while PuTTY
@@ -91,11 +48,11 @@ void SweepStalePasswordFiles(const std::wstring& folder) {
   FindClose(find);
 }
 
-// A new file holding `content`, readable by the user alone; empty on failure.
+// A new file holding `content`, private to the user; empty on failure.
 std::wstring WritePasswordFile(std::string_view content) {
-  const UniqueLocal sd = UserOnlyDescriptor();
+  const UniqueLocal sd = PrivateDescriptor();
   if (!sd) return {};
-  const std::wstring folder = PasswordFolder(sd.get());
+  const std::wstring folder = PasswordFolder();
   if (folder.empty()) return {};
   SweepStalePasswordFiles(folder);
   SECURITY_ATTRIBUTES sa{sizeof sa, sd.get(), FALSE};
