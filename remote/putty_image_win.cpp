@@ -46,7 +46,8 @@ std::string_view PuttyImage() {
 bool WritePuttyImage() {
   const std::string_view image = PuttyImage();
   if (image.empty()) return false;
-  const std::wstring path = Wide(kPuttyPath);
+  const std::wstring path = PuttyPath();
+  if (path.empty()) return false;
   if (FileHolds(path, image)) return true;
 
   return WriteFileAtomically(path, image);

@@ -140,7 +140,7 @@ SshLaunchResult LaunchSsh(std::string_view address, std::string_view password) {
   const std::optional<Text> line = PuttyCommandLine(
       passwordFile.empty() ? Text() : Narrow(PathPuttyCanOpen(passwordFile)), target);
   std::wstring commandLine = Wide(*line);
-  const std::wstring application = Wide(kPuttyPath);
+  const std::wstring application = PuttyPath();
 
   STARTUPINFOW si{};
   si.cb = sizeof si;
