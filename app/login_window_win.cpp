@@ -13,6 +13,7 @@
 #include "base/codepage.h"
 #include "base/config.h"
 #include "base/flow_runner_win.h"
+#include "base/private_folder_win.h"
 #include "portal/credentials.h"
 #include "portal/login_flow_win.h"
 #include "portal/version_check_flow_win.h"
@@ -23,6 +24,10 @@ namespace {
 constexpr wchar_t kClass[] = L"QarvexLoginWindow";
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
+// C:\qarvex\ is another account's (or cannot be made private): said once.
+constexpr char kDataFolderRefused[] = "文件夹 " QARVEX_DATA_DIR
+                                      " 属于其他账户，或无法设为仅限本账户使用。\r\n"
+                                      "为保护您的密码，本次运行不读取也不保存账号、密码和设置。";
 
 struct LoginWindow {
   HWND hwnd = nullptr;
@@ -85,8 +90,11 @@ void LoginWindow::OnCreate() {
   // The rest in turns of their own, so that the window answers in between
   // (they run before the version check's answer, which is posted later).
   PostToWindowThread(flows.Token(), [this] {
-    CreateFolderGbk(kDataDir);
-    RemoveLeftoverTempFiles(Wide(kDataDir));  // of a write that a crash cut short
+    if (DataFolderIsUsers()) {
+      RemoveLeftoverTempFiles(Wide(kDataDir));  // of a write that a crash cut short
+    } else {
+      MessageBoxGbk(kDataFolderRefused, "系统提示：", MB_OK | MB_ICONWARNING);
+    }
     FillCredentials();
   });
   PostToWindowThread(flows.Token(), [this] { tray.Place(hwnd); });

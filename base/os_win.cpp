@@ -6,6 +6,7 @@
 
 #include "base/atomic_file_win.h"
 #include "base/handles_win.h"
+#include "base/private_folder_win.h"
 #include "base/timing.h"
 
 namespace qx {
@@ -49,6 +50,7 @@ void ShellOpen(std::string_view target) {
 
 bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes) {
   out.clear();
+  if (InRefusedDataFolder(path)) return false;
   UniqueHandle f(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
@@ -60,12 +62,12 @@ bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes) {
 }
 
 bool WriteWholeFile(std::string_view path, std::string_view bytes) {
-  return WriteFileAtomically(Wide(path), bytes);
+  return !InRefusedDataFolder(path) && WriteFileAtomically(Wide(path), bytes);
 }
 
-void DeleteFileGbk(std::string_view path) { DeleteFileW(Wide(path).c_str()); }
-
-void CreateFolderGbk(std::string_view path) { CreateDirectoryW(Wide(path).c_str(), nullptr); }
+void DeleteFileGbk(std::string_view path) {
+  if (!InRefusedDataFolder(path)) DeleteFileW(Wide(path).c_str());
+}
 
 std::wstring EnvironmentValue(const wchar_t* name) {
   std::wstring value(64, L'\0');

@@ -24,6 +24,8 @@ int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB
 // Opens a URL or file with its associated program.
 void ShellOpen(std::string_view target);
 
+// The files of a refused data folder (DataFolderIsUsers) are neither read,
+// written nor deleted: these fail there as on a missing file.
 // Reads at most maxBytes (a file larger than that is not one of ours); false
 // when the file cannot be opened (`out` is then empty).
 [[nodiscard]] bool ReadWholeFile(std::string_view path, Bytes& out, size_t maxBytes = SIZE_MAX);
@@ -31,7 +33,6 @@ void ShellOpen(std::string_view target);
 // (WriteFileAtomically); false when the old file stays.
 [[nodiscard]] bool WriteWholeFile(std::string_view path, std::string_view bytes);
 void DeleteFileGbk(std::string_view path);
-void CreateFolderGbk(std::string_view path);
 
 // An environment variable's value; empty when it is unset or empty.
 std::wstring EnvironmentValue(const wchar_t* name);

@@ -48,7 +48,8 @@ std::string_view PuttyImage() {
 bool WritePuttyImage() {
   const std::string_view image = PuttyImage();
   if (image.empty()) return false;
-  const std::wstring path = Wide(kPuttyPath);
+  const std::wstring path = PuttyPath();
+  if (path.empty()) return false;
   if (const UniqueHandle f =
           OpenForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
       f && Holds(f.get(), image))
@@ -59,7 +60,8 @@ bool WritePuttyImage() {
 UniqueHandle OpenCheckedPutty() {
   const std::string_view image = PuttyImage();
   if (image.empty()) return UniqueHandle();
-  const std::wstring path = Wide(kPuttyPath);
+  const std::wstring path = PuttyPath();
+  if (path.empty()) return UniqueHandle();
   for (int attempt = 0; attempt < 2; ++attempt) {
     // Nobody may write, rename or delete it while it is held.
     UniqueHandle f = OpenForReading(path, FILE_SHARE_READ);

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 // After windows.h:
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "base/config.h"
 #include "base/handles_win.h"
 #include "base/os_win.h"
+#include "base/private_folder_win.h"
 #include "base/wide_win.h"
 #include "remote/file_writer_win.h"
 #include "remote/putty_image_win.h"
@@ -26,54 +26,13 @@ namespace {
 constexpr DWORD kIdleWaitMs = 10000;  // the password file lives at most this long
 constexpr wchar_t kPasswordFilePattern[] = L"pw-*.txt";
 
-// A security descriptor whose DACL grants the current user alone full access
-// and takes nothing from the folders above.
-UniqueLocal UserOnlyDescriptor() {
-  UniqueHandle token;
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return UniqueLocal();
-  token.reset(raw);
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) return UniqueLocal();
-  std::string buffer(size, '\0');
-  if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
-    return UniqueLocal();
-  const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
-  wchar_t* sidText = nullptr;
-  if (!ConvertSidToStringSidW(user->User.Sid, &sidText)) return UniqueLocal();
-  const std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sidText) + L")";
-  LocalFree(sidText);
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
-                                                            nullptr))
-    return UniqueLocal();
-  return UniqueLocal(sd);
-}
-
-// %LOCALAPPDATA%\qarvex\ssh, readable by the user alone; empty on failure.
-std::wstring PasswordFolder(PSECURITY_DESCRIPTOR sd) {
-  std::wstring base = EnvironmentValue(L"LOCALAPPDATA");
-  if (base.empty()) {
-    wchar_t path[MAX_PATH] = {};  // the API's own limit
-    if (FAILED(
-            SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path)))
-      return {};
-    base = path;
-  }
-  if (base.back() != L'\\') base += L'\\';
-  const std::wstring parent = base + L"qarvex";
-  const std::wstring folder = parent + L"\\ssh";
-  CreateDirectoryW(parent.c_str(), nullptr);
-  SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
-  if (!CreateDirectoryW(folder.c_str(), &sa)) {
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
-    // Made earlier (or by someone else): make sure of its access rules.
-    if (!SetFileSecurityW(folder.c_str(),
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, sd))
-      return {};
-  }
-  return folder;
+// %LOCALAPPDATA%\qarvex\ssh, private like the folder it lies in; empty on
+// failure.
+std::wstring PasswordFolder() {
+  const std::wstring parent = LocalPrivateFolder();
+  if (parent.empty()) return {};
+  const std::wstring folder = parent + L"ssh";
+  return MakePrivateFolder(folder) ? folder : std::wstring();
 }
 
 // Where the password files go (%LOCALAPPDATA%\qarvex\ssh), without making
@@ -89,11 +48,11 @@ std::wstring PasswordFolderPath() {
   return base + L"qarvex\\ssh";
 }
 
-// A new file holding `content`, readable by the user alone; empty on failure.
+// A new file holding `content`, private to the user; empty on failure.
 std::wstring WritePasswordFile(std::string_view content) {
-  const UniqueLocal sd = UserOnlyDescriptor();
+  const UniqueLocal sd = PrivateDescriptor();
   if (!sd) return {};
-  const std::wstring folder = PasswordFolder(sd.get());
+  const std::wstring folder = PasswordFolder();
   if (folder.empty()) return {};
   SECURITY_ATTRIBUTES sa{sizeof sa, sd.get(), FALSE};
   static LONG counter = 0;
@@ -196,7 +155,7 @@ SshLaunchResult LaunchSsh(std::string_view address, std::string_view password) {
   const std::optional<Text> line = PuttyCommandLine(
       passwordFile.empty() ? Text() : Narrow(PathPuttyCanOpen(passwordFile)), target);
   std::wstring commandLine = Wide(*line);
-  const std::wstring application = Wide(kPuttyPath);
+  const std::wstring application = PuttyPath();
 
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -204,10 +163,11 @@ SshLaunchResult LaunchSsh(std::string_view address, std::string_view password) {
   si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi{};
   // The full path as the application name: no other putty.exe (next to the
-  // program, on the PATH) is ever started instead. PuTTY works in C:\qarvex\;
-  // the program's own current directory stays as it is.
+  // program, on the PATH) is ever started instead. PuTTY works in its own
+  // folder (C:\qarvex\); the program's own current directory stays as it is.
+  const std::wstring folder = application.substr(0, application.find_last_of(L'\\'));
   const BOOL started = CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr,
-                                      FALSE, 0, nullptr, Wide(kDataDir).c_str(), &si, &pi);
+                                      FALSE, 0, nullptr, folder.c_str(), &si, &pi);
   putty.reset();
 
   if (!started) {

@@ -54,6 +54,41 @@ TEST_F(LoginTest, SavedCredentialsFilledAndNoticeShownWithoutSession) {
   EXPECT_NE(probes[0].find("MSIE 6.0; Windows NT 5.0"), std::string::npos);
 }
 
+TEST_F(LoginTest, FolderOfAnotherAccountIsRefusedOnceAndNeitherReadNorWritten) {
+  // A saved account in a C:\qarvex\ taken for another account's: Wine gives
+  // every file its user as owner, so QARVEX_DATA_DIR_OWNER stands in for one.
+  CreateDirectoryW(L"C:\\qarvex", nullptr);
+  const std::string saved = ConfigBytes(L"张三", L"pw1");
+  HANDLE f = CreateFileW(kConfig.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD n;
+  WriteFile(f, saved.data(), static_cast<DWORD>(saved.size()), &n, nullptr);
+  CloseHandle(f);
+  wchar_t local[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  const std::wstring privatePutty = std::wstring(local) + L"\\qarvex\\putty.exe";
+  DeleteFileW(privatePutty.c_str());
+
+  Program program(portal, {L"QARVEX_DATA_DIR_OWNER=S-1-5-21-1-2-3-1001"});
+  HWND box = program.WaitMessageBox();
+  ASSERT_TRUE(box) << program.DescribeWindows();
+  EXPECT_EQ(Text(box), L"系统提示：");
+  EXPECT_NE(MessageBoxText(box).find(L"C:\\qarvex\\ 属于其他账户"), std::wstring::npos);
+  PressDialogButton(box, IDOK);
+  HWND login = program.WaitLoginReady();
+  ASSERT_TRUE(login) << program.DescribeWindows();
+  EXPECT_EQ(Text(GetDlgItem(login, IdLoginPassword)), L"");  // its password is not read
+  LogInAsDemo(login);
+  ASSERT_TRUE(program.WaitWindowClass(kMainClass));
+  // The main window has written qp.ini (the login window goes then) and putty.exe,
+  // which goes to the private folder instead.
+  EXPECT_TRUE(WaitFor([&] { return !program.FindWindowByClass(kLoginClass); }));
+  EXPECT_TRUE(WaitFor([&] { return FileExists(privatePutty); }, 60000));
+  EXPECT_EQ(ReadFileBytes(kConfig), saved);
+  EXPECT_FALSE(FileExists(L"C:\\qarvex\\qp.ini"));
+  EXPECT_FALSE(FileExists(L"C:\\qarvex\\putty.exe"));
+  EXPECT_FALSE(program.FindMessageBox());  // said once
+}
+
 TEST_F(LoginTest, WrongPasswordShowsThePortalsReplyAndButtonComesBack) {
   std::unique_ptr<Program> program;
   HWND login = StartAtLogin(program);
