@@ -15,8 +15,9 @@
 
 namespace qx {
 
-// A message box with no owner, task-modal.
-int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB_OK);
+// A message box with no owner, task-modal; or, given an owner, modal to it.
+int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB_OK,
+                  HWND owner = nullptr);
 // Opens a URL or file with its associated program.
 void ShellOpen(std::string_view target);
 
