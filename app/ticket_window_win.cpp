@@ -33,7 +33,8 @@ struct TicketWindow {
   // latest read counts when the window is pointed at another machine.
   bool reading = false;
   unsigned readNumber = 0;
-  // A filing of that kind runs: its button cannot start another.
+  // A filing of that kind runs: its button cannot start another, also in a
+  // window opened again while it runs.
   bool filingDialUp = false, filingRemote = false;
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -41,7 +42,7 @@ struct TicketWindow {
   void ShowMachine(std::string_view newDetails);
   void UpdateButtons();
   void File(TicketKind kind);
-  void OnFiled(TicketKind kind, bool accepted);
+  void OnFiled(TicketKind kind, const TicketVerdict& verdict);
   bool& Filing(TicketKind kind) { return kind == TicketKind::DialUp ? filingDialUp : filingRemote; }
 };
 
@@ -97,6 +98,7 @@ void TicketWindow::ShowMachine(std::string_view newDetails) {
 }
 
 void TicketWindow::UpdateButtons() {
+  if (!hwnd) return;  // closed while a filing ran
   EnableWindow(dialUpButton, !reading && !filingDialUp);
   EnableWindow(remoteButton, !reading && !filingRemote);
 }
@@ -105,22 +107,24 @@ void TicketWindow::File(TicketKind kind) {
   if (reading || Filing(kind)) return;
   Filing(kind) = true;
   UpdateButtons();
+  // The filing belongs to the main window, not to this one: closing the
+  // ticket window drops neither the request nor its verdict.
   RunFlow(
-      Lane::Portal, flows,
+      Lane::Portal, MainWindowFlows(),
       [base = PortalBaseUrl(), body = TicketBody(kind, details, businessId, contact)] {
         return FileTicket(base, body);
       },
-      [this, kind](bool& accepted) { OnFiled(kind, accepted); });
+      [this, kind](TicketVerdict& verdict) { OnFiled(kind, verdict); });
 }
 
-void TicketWindow::OnFiled(TicketKind kind, bool accepted) {
+void TicketWindow::OnFiled(TicketKind kind, const TicketVerdict& verdict) {
   Filing(kind) = false;
   UpdateButtons();
-  // The window stays open either way.
-  if (accepted)
-    MessageBoxGbk(kTicketFiledText, kTicketFiledTitle, MB_OK | MB_ICONINFORMATION);
-  else
-    MessageBoxGbk(kTicketFailedText, kTicketFailedTitle, MB_OK | MB_ICONEXCLAMATION);
+  // The window stays open either way; when it was closed meanwhile, the
+  // verdict is shown under the main window.
+  const HWND owner = hwnd ? nullptr : MainWindowHandle();
+  MessageBoxGbk(TicketVerdictText(verdict), verdict.filed ? kTicketFiledTitle : kTicketFailedTitle,
+                MB_OK | (verdict.filed ? MB_ICONINFORMATION : MB_ICONEXCLAMATION), owner);
 }
 
 LRESULT TicketWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -154,8 +158,9 @@ LRESULT TicketWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_DESTROY:
-      flows.Revoke();  // reads and filings still under way are dropped
-      reading = filingDialUp = filingRemote = false;
+      flows.Revoke();  // a read still under way is dropped; filings go on
+      reading = false;
+      dialUpButton = remoteButton = picture = nullptr;
       return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);

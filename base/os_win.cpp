@@ -28,7 +28,7 @@ LRESULT CALLBACK FirstBoxMessage(int code, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
+int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags, HWND owner) {
   TimingLine setUp("message_box");
   // A hook costs the window thread a call to the server per message: only
   // for the timing log.
@@ -37,8 +37,8 @@ int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags) {
           ? SetWindowsHookExW(WH_MSGFILTER, FirstBoxMessage, nullptr, GetCurrentThreadId())
           : nullptr);
   if (hook) g_boxSetUp = &setUp;
-  const int answer =
-      MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags | MB_TASKMODAL);
+  const int answer = MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(),
+                                 owner ? flags : flags | MB_TASKMODAL);
   if (hook && g_boxSetUp == &setUp) g_boxSetUp = nullptr;
   return answer;
 }

@@ -15,12 +15,13 @@
 
 namespace qx {
 
-// A message box with no owner, task-modal.
 // The system's text for an error code (GetLastError), GBK, without the
 // line break it ends with; the number when the system has none.
 Text SystemErrorText(unsigned long code);
 
-int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB_OK);
+// A message box with no owner, task-modal; or, given an owner, modal to it.
+int MessageBoxGbk(std::string_view text, std::string_view title, UINT flags = MB_OK,
+                  HWND owner = nullptr);
 // Opens a URL or file with its associated program.
 void ShellOpen(std::string_view target);
 

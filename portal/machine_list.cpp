@@ -3,6 +3,8 @@
 #include <climits>
 #include <string>
 
+#include "web/html_entities.h"
+
 namespace qx {
 
 std::size_t CutAllBetween(std::string_view source, std::string_view startMarker,
@@ -85,13 +87,13 @@ class BlockCutter {
 
   // What TextBetween(block, start, end) gives: the text between the first
   // start marker and the first end marker after it, both at character starts.
-  Text Between(std::string_view start, std::string_view end) const {
+  std::string_view Between(std::string_view start, std::string_view end) const {
     const std::size_t s = Find(start, 0);
     if (s == std::string_view::npos) return {};
     const std::size_t from = s + start.size();
     const std::size_t e = Find(end, from);
     if (e == std::string_view::npos) return {};
-    return Text(block_.substr(from, e - from));
+    return block_.substr(from, e - from);
   }
 
  private:
@@ -131,9 +133,12 @@ MachineRow MachineRowFromBlock(std::string_view block, long long number) {
   const BlockCutter cutter(block);
   MachineRow row;
   row.columns[ColNumber] = std::to_string(number);
+  // The page writes text with its character references (a password "a&b" as
+  // "a&amp;b"): each field is kept as the portal means it. Markup in a field
+  // stays.
   for (int c = 1; c < kMachineColumnCount; ++c)
     row.columns[static_cast<std::size_t>(c)] =
-        cutter.Between(kFields[c - 1].start, kFields[c - 1].end);
+        DecodeHtmlEntities(cutter.Between(kFields[c - 1].start, kFields[c - 1].end));
   return row;
 }
 

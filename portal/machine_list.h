@@ -71,7 +71,8 @@ Text ListSection(std::string_view page);
 long long SectionCount(std::string_view section);
 // The sections joined with CR LF between them.
 Text JoinSections(const std::array<Text, kListPageCount>& sections);
-// The twelve fields of one machine block, with `number` in column 0.
+// The twelve fields of one machine block, with `number` in column 0; each
+// field's character references are decoded once (DecodeHtmlEntities).
 MachineRow MachineRowFromBlock(std::string_view block, long long number);
 // Every machine block of the joined text as a line, numbered 1, 2, ...
 std::vector<MachineRow> MachineRowsFromText(std::string_view joined);

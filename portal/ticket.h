@@ -37,9 +37,20 @@ const char* TicketTitleSuffix(TicketKind kind);
 Text TicketBody(TicketKind kind, std::string_view details, std::string_view businessId,
                 const TicketContact& contact);
 
-// The portal took the ticket: it answered with a 2xx or 3xx status. Empty
-// headers (no answer at all) do not count.
-[[nodiscard]] bool TicketAccepted(std::string_view responseHeaders);
+// What the portal said to a filing.
+struct TicketVerdict {
+  bool filed = false;  // the portal took the ticket
+  Text text;           // the reply's own "text" (GBK), empty when it has none
+};
+// The portal's reply read: a 2xx or 3xx status (FetchPage follows a
+// redirect, so a 3xx comes back only when it names nowhere to go) whose JSON
+// does not say "result":false is a filed ticket; any other status, or none
+// at all (empty headers), is not. `body` is the reply's UTF-8 bytes.
+[[nodiscard]] TicketVerdict ReadTicketReply(std::string_view responseHeaders,
+                                            std::string_view body);
+// The box's text for a verdict: kTicketFiledText for a filed ticket, else the
+// portal's own words, or kTicketFailedText when it gave none.
+Text TicketVerdictText(const TicketVerdict& verdict);
 
 inline constexpr const char* kTicketFiledText =
     "工单下发成功，请耐心等待工程师处理！\r\n届时请关注您账户绑定的邮箱，工程师处理完毕将会有邮件"

@@ -9,11 +9,11 @@ TicketContact ReadTicketContact(std::string_view portalBaseUrl) {
   return ParseTicketForm(Utf8ToAnsi(BytesToText(PlainGet(TicketFormUrl(portalBaseUrl)))));
 }
 
-bool FileTicket(std::string_view portalBaseUrl, std::string_view body) {
+TicketVerdict FileTicket(std::string_view portalBaseUrl, std::string_view body) {
   Text headers;
-  // The verdict is the status alone; the page the portal answers with says no more.
-  (void)FetchPage(TicketSaveUrl(portalBaseUrl), 1, body, nullptr, nullptr, {}, &headers);
-  return TicketAccepted(headers);
+  const Bytes reply =
+      FetchPage(TicketSaveUrl(portalBaseUrl), 1, body, nullptr, nullptr, {}, &headers);
+  return ReadTicketReply(headers, BytesToText(reply));
 }
 
 }  // namespace qx

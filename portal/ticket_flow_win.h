@@ -10,7 +10,7 @@ namespace qx {
 
 // The member's mobile and qq from the ticket form (empty when the read fails).
 [[nodiscard]] TicketContact ReadTicketContact(std::string_view portalBaseUrl);
-// Posts a ticket body; true when the portal took it (a 2xx or 3xx answer).
-[[nodiscard]] bool FileTicket(std::string_view portalBaseUrl, std::string_view body);
+// Posts a ticket body and reads the portal's reply (ReadTicketReply).
+[[nodiscard]] TicketVerdict FileTicket(std::string_view portalBaseUrl, std::string_view body);
 
 }  // namespace qx

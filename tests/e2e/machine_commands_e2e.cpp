@@ -204,6 +204,9 @@ TEST_F(MachineCommandsTest, CopiesPutTheGbkTextAndItsUnicodeOnTheClipboard) {
   // Line 0 is on a dial-up line (broadband columns filled), line 1 is not.
   ASSERT_FALSE(rows[0][7].empty());
   ASSERT_TRUE(rows[1][7].empty());
+  // Line 1's password is "Qx15838&amp;C" in the page: the list, and so each
+  // copy, holds what the portal meant.
+  ASSERT_EQ(rows[1][6], L"Qx15838&C");
 
   // Nothing selected: the clipboard stays as it was.
   PutOnClipboard(L"before");

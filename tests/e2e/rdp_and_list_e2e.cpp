@@ -150,6 +150,7 @@ TEST_F(MachineCommandsTest, RemoteDesktopOpensAFileTheClientReadsAndDeletesItLat
   std::string plain;
   std::wstring description;
   ASSERT_TRUE(Unprotect(hex, plain, description));
+  ASSERT_EQ(m[6], L"Qx15838&C");  // "Qx15838&amp;C" in the page
   EXPECT_EQ(plain, Utf16Le(m[6]));
   EXPECT_EQ(description, L"psw");
 

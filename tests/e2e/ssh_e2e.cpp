@@ -20,7 +20,8 @@ using namespace qx;  // control and command ids
 namespace {
 
 // A blank, a quote and Chinese: breaks any unquoted or ANSI command line.
-const std::wstring kPassword = L"pa ss\"密码 中文";
+// The page writes the quote and the "&" as "&quot;" and "&amp;".
+const std::wstring kPassword = L"pa ss\"密&码 中文";
 
 std::string Env(const char* name) {
   const char* v = std::getenv(name);

@@ -107,8 +107,8 @@ TEST_F(PortalFormsTest, TicketButtonsPostTheExactBodyAndReportWhatThePortalDid) 
   ASSERT_EQ(Saves().size(), 2u);
   EXPECT_EQ(JsonString(Saves()[1], "body_raw"), kDialUpBody);
 
-  // Refused (403): the failure box. While the filing runs its button is
-  // disabled, so a second press files nothing more.
+  // Refused (403): the failure box, in the portal's words. While the filing
+  // runs its button is disabled, so a second press files nothing more.
   portal.Set("ticket=refuse&latency_ms=1500");
   Click(remote);
   ASSERT_TRUE(WaitFor([&] { return !Enabled(remote); }));
@@ -116,14 +116,14 @@ TEST_F(PortalFormsTest, TicketButtonsPostTheExactBodyAndReportWhatThePortalDid) 
   Box refused = AnswerBox();
   portal.Set("latency_ms=0");
   EXPECT_EQ(refused.title, L"信息：");
-  EXPECT_EQ(refused.text, L"工单提交失败，请稍后重试");
+  EXPECT_EQ(refused.text, L"工单提交过于频繁");
   ASSERT_NE(ok.icon, 0);
   EXPECT_NE(refused.icon, ok.icon);  // exclamation, not information
   EXPECT_EQ(Saves().size(), 3u);
   EXPECT_TRUE(IsWindow(ticket));
   EXPECT_TRUE(WaitFor([&] { return Enabled(remote); }));
 
-  // No answer at all: the failure box too.
+  // No answer at all: the failure box in the program's words.
   portal.Set("ticket=drop");
   Click(dialUp);
   Box dropped = AnswerBox();
@@ -143,8 +143,34 @@ TEST_F(PortalFormsTest, TicketButtonsPostTheExactBodyAndReportWhatThePortalDid) 
   Click(remote);
   EXPECT_EQ(AnswerBox().text, filed);
   ASSERT_EQ(Saves().size(), before + 1);
-  EXPECT_EQ(JsonString(Saves().back(), "body_raw").rfind("classID=1&title=QX000002%EF%BC%9A", 0),
-            0u);
+  const std::string second = JsonString(Saves().back(), "body_raw");
+  EXPECT_EQ(second.rfind("classID=1&title=QX000002%EF%BC%9A", 0), 0u);
+  // Its password, "Qx15838&amp;C" in the page, goes as the portal meant it.
+  EXPECT_NE(second.find("%EF%BC%9AQx15838%26C%0D%0A"), std::string::npos) << second;
+
+  // An expired session: the portal answers 200 and refuses, in its own words.
+  portal.Set("expired=1");
+  Click(remote);
+  Box expired = AnswerBox();
+  EXPECT_EQ(expired.title, L"信息：");
+  EXPECT_EQ(expired.text, L"请先登录");
+  EXPECT_EQ(Saves().size(), before + 2);
+
+  // Closed while its filing runs: the filing goes out once and its verdict
+  // is shown under the main window.
+  portal.Set("latency_ms=3000");
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dialUp); }));
+  Click(dialUp);
+  ASSERT_TRUE(WaitFor([&] { return Saves().size() == before + 3; }));
+  PostMessageW(ticket, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(ticket); }));
+  HWND box = program->WaitMessageBox();
+  ASSERT_TRUE(box) << program->DescribeWindows();
+  EXPECT_EQ(GetWindow(box, GW_OWNER), main);
+  EXPECT_EQ(MessageBoxText(box), L"请先登录");
+  PressDialogButton(box, IDOK);
+  portal.Set("latency_ms=0");
+  EXPECT_EQ(Saves().size(), before + 3);
 }
 
 TEST_F(PortalFormsTest, ControlPanelOpensTheLinkThenTheLoggedInPanel) {

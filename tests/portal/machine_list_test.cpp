@@ -152,11 +152,16 @@ TEST(MembersPage, LoginPageOfAnExpiredSessionGivesEmptyTexts) {
 
 TEST(MachineList, EveryColumnOfABlock) {
   Machine m;
+  // Fields as the page writes them: their references are decoded, once;
+  // markup stays.
   m.remark = "研发&amp;测试";
+  m.password = "Xy&amp;29kq&amp;lt;";
+  m.bbPassword = "&#20013;&#x41;&nbsp;";
+  m.state = "<span class=\"green\">运行中</span>";
   MachineRow row = MachineRowFromBlock(Block(m), 7);
-  const std::vector<Text> expected = {"7",       m.id,       m.remark,    m.line,       m.address,
-                                      m.account, m.password, m.bbAccount, m.bbPassword, m.opened,
-                                      m.expiry,  m.state,    m.vpsid};
+  const std::vector<Text> expected = {"7",       m.id,          "研发&测试", m.line, m.address,
+                                      m.account, "Xy&29kq&lt;", m.bbAccount, "中A ", m.opened,
+                                      m.expiry,  m.state,       m.vpsid};
   EXPECT_EQ(std::vector<Text>(row.columns.begin(), row.columns.end()), expected);
   // 81 74 is one GBK character whose second byte is the "t" of "txt\">": no
   // field starts inside it.

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include "base/codepage.h"
+#include "tests/test_util.h"
+
 using namespace qx;
 
 TEST(Ticket, DetailsTitleAndBodyByteForByte) {
@@ -47,11 +52,37 @@ TEST(Ticket, ContactFieldsAndVerdict) {
   EXPECT_EQ(none.mobile, "");
   EXPECT_EQ(none.qq, "");
 
-  EXPECT_TRUE(TicketAccepted("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n"));
+  // The verdict reads the reply: the status, then the JSON's result and text.
+  const Text ok = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n";
+  auto verdict = [](std::string_view headers, std::string_view body) {
+    const TicketVerdict v = ReadTicketReply(headers, body);
+    return std::pair(v.filed, TicketVerdictText(v));
+  };
+  const std::pair filed(true, Text(kTicketFiledText));
+  EXPECT_EQ(verdict(ok, U8(u8R"({"result":true,"text":"工单提交成功"})")), filed);
+  EXPECT_EQ(verdict(ok, ""), filed);  // a reply that says nothing else
+  EXPECT_EQ(verdict(ok, "<html>ok</html>"), filed);
   // FetchPage follows a redirect and hands back the last reply: a 3xx reaches
   // the verdict only when it names no Location to go to.
-  EXPECT_TRUE(TicketAccepted("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"));
-  EXPECT_FALSE(TicketAccepted("HTTP/1.1 403 Forbidden\r\n\r\n"));
-  EXPECT_FALSE(TicketAccepted("HTTP/1.1 500 Internal Server Error\r\n\r\n"));
-  EXPECT_FALSE(TicketAccepted(""));  // no answer at all
+  EXPECT_EQ(verdict("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", ""), filed);
+  // An expired session answers 200 and refuses: the portal's own words, also
+  // escaped as PHP writes them.
+  EXPECT_EQ(verdict(ok, U8(u8R"({"result":false,"text":"请先登录","url":"/login"})")),
+            std::pair(false, Text("请先登录")));
+  EXPECT_EQ(
+      verdict(ok, R"({ "text" : "\u8bf7\u5148\u767b\u5f55\/\"\ud83d\ude00\"", "result" : false })"),
+      std::pair(false, "请先登录/\"" + Utf8ToAnsi("\xF0\x9F\x98\x80") + "\""));
+  // Refused by status: the text when there is one, else the program's own.
+  EXPECT_EQ(verdict("HTTP/1.1 403 Forbidden\r\n\r\n",
+                    U8(u8R"({"result":false,"text":"工单提交过于频繁"})")),
+            std::pair(false, Text("工单提交过于频繁")));
+  EXPECT_EQ(
+      verdict("HTTP/1.1 500 Internal Server Error\r\n\r\n", U8(u8R"({"result":true,"text":"x"})")),
+      std::pair(false, Text("x")));
+  const std::pair failed(false, Text(kTicketFailedText));
+  EXPECT_EQ(verdict("", ""), failed);  // no answer at all
+  EXPECT_EQ(verdict(ok, R"({"result":false})"), failed);
+  EXPECT_EQ(verdict(ok, R"({"result":false,"text":"cut sho)"), failed);
+  EXPECT_EQ(verdict(ok, R"({"result":false,"text":"\u12"})"), failed);
+  EXPECT_EQ(verdict(ok, R"({"result":false,"text":""})"), failed);
 }

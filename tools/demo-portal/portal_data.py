@@ -2,6 +2,7 @@
 portal's operations change."""
 
 import datetime
+import html
 import json
 import secrets
 import threading
@@ -16,7 +17,7 @@ LIST_MENUS = ("outstart", "computer", "third")
 LIST_TITLES = {"outstart": "动态拨号VPS", "computer": "挂机宝", "third": "独立IP云主机"}
 TERMINAL_PAGE_SIZES = (500, 1000, 500)
 
-REMARKS = ("测试机{n:02d}", "办公室", "", "挂机专用", "备用机{n}", "研发&amp;测试",
+REMARKS = ("测试机{n:02d}", "办公室", "", "挂机专用", "备用机{n}", "研发&测试",
            "家里", "客服-小王")
 LINES = ("广东电信拨号", "江苏联通", "浙江电信拨号", "山东联通拨号", "河南移动",
          "福建电信", "湖北电信拨号", "上海BGP")
@@ -41,14 +42,17 @@ def machine_row(i):
     """The twelve list columns of machine i (1-based), exactly as the terminal
     cuts them from a block: business id, remark, line, remote address, system
     account, system password, broadband account, broadband password, opening
-    time, expiry time, state, vpsid.  The remark is raw HTML text."""
+    time, expiry time, state, vpsid, as the portal means them (render_block
+    writes them HTML-escaped).  Every tenth machine from the second has an
+    "&" in its system password."""
     line = LINES[(i - 1) % len(LINES)]
     remark = REMARKS[(i - 1) % len(REMARKS)].format(n=i)
     linux = i % 7 == 0
     port = 22 if linux else (20000 + i if i % 3 == 0 else 3389)
     address = "10.0.%d.%d:%d" % ((i - 1) // 250, (i - 1) % 250 + 1, port)
     account = "root" if linux else "administrator"
-    password = "Qx%05d@%s" % ((i * 7919) % 100000, chr(65 + i % 26))
+    password = "Qx%05d%s%s" % ((i * 7919) % 100000, "&" if i % 10 == 2 else "@",
+                                chr(65 + i % 26))
     dial = "拨号" in line
     bb_account = "07%02d%07d" % (55 + i % 40, i) if dial else ""
     bb_password = "%06d" % ((i * 4241) % 1000000) if dial else ""
@@ -124,8 +128,11 @@ def with_expiry_soon(rows, on):
 
 
 def render_block(row, menu, state):
+    """One machine block.  Its text is HTML-escaped as a portal writes it:
+    "&" as "&amp;", a quote as "&quot;"."""
     (bid, remark, line, address, account, password, bb_account, bb_password,
-     opened, expiry, _, vpsid) = row
+     opened, expiry, _, vpsid) = [html.escape(f) for f in row]
+    state = html.escape(state)
     return (
         '<div class="t-row">\n'
         '<div class="t-col c-id"><span>业务标识：%s</span>'

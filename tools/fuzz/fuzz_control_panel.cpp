@@ -1,6 +1,7 @@
 // The management page cut and rewritten into the local control-panel page,
 // then the page parsed and its link and button pressed; the ticket form's
-// contact fields and the ticket body. Input: details text, then the page.
+// contact fields, the ticket body and the verdict on the page as the filing's
+// reply. Input: details text, then the page.
 #include "base/codepage.h"
 #include "portal/control_panel.h"
 #include "portal/ticket.h"
@@ -34,5 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return n;
   }();
   FUZZ_CHECK(fields == expected);
+
+  const qx::TicketVerdict verdict = qx::ReadTicketReply("HTTP/1.1 200 OK\r\n\r\n", page);
+  // The first "result" key says false: not filed, whatever the status.
+  const size_t refusal = page.find("\"result\":false");
+  if (refusal != std::string::npos && refusal == page.find("\"result\""))
+    FUZZ_CHECK(!verdict.filed);
+  FUZZ_CHECK(!qx::TicketVerdictText(verdict).empty());
+  FUZZ_CHECK(!qx::ReadTicketReply("", page).filed);
   return 0;
 }
