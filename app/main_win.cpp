@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/certificate_prompt_win.h"
 #include "app/top_windows.h"
 #include "app/window_util_win.h"
 #include "base/flow_runner_win.h"
@@ -94,6 +95,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   qx::RegisterLoginWindow();
   qx::RegisterMainWindow();
   qx::StartFlowRunner();
+  qx::InstallCertificatePrompt();
   qx::TimingLine opening("login_window_opened");
   WarmUpDrawing();
   opening.Lap("warm_up");
