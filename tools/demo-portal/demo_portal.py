@@ -58,6 +58,8 @@ class Handler(BaseHTTPRequestHandler):
         self.portal.record({"method": "HEAD", "path": self.raw_target(),
                             "cookie": self.headers.get("Cookie", ""), "form": {}, "body_raw": "",
                             "headers": [[k, v] for k, v in self.headers.items()]})
+        if self.portal.opt("latency_ms") > 0:
+            time.sleep(self.portal.opt("latency_ms") / 1000.0)
         self.send_response(200)
         self.send_header("Content-Length", "0")
         self.end_headers()
