@@ -136,6 +136,16 @@ TEST_F(CertTrustTest, ValidHostIsCheckedOnceAndAnInvalidStandInIsAChange) {
   EXPECT_EQ(down.TakeProbes(), (Probes{"checked", "checked"}));
   EXPECT_EQ(store.pins.count(other), 0u);
 
+  // A pin of an earlier run that the host no longer shows: every request
+  // asks again until trusted, none goes with checking on.
+  const Text known = HostPortKey("known.example", 443);
+  store.pins[known] = kOne;
+  Host changed{false, false, kTwo};
+  EXPECT_FALSE(trust.Plan(known, false, changed.Probe()).go);
+  EXPECT_FALSE(trust.Plan(known, false, changed.Probe()).go);
+  EXPECT_EQ(changed.TakeProbes(), (Probes{"checked", "ignored", "ignored"}));
+  EXPECT_EQ(asked.size(), 3u);
+
   EXPECT_TRUE(IsCertificateError(12045));
   EXPECT_TRUE(IsCertificateError(12157));
   EXPECT_FALSE(IsCertificateError(12029)) << "cannot connect";
