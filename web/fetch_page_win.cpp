@@ -153,7 +153,8 @@ CertProbe ProbeCertificate(HINTERNET connection, bool ignoreErrors, DWORD timeou
   DWORD security = ignoreErrors ? kSecurityFlags : kCheckedSecurityFlags;
   InternetSetOptionA(probe.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
   if (!HttpSendRequestA(probe.get(), nullptr, 0, nullptr, 0))
-    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed};
+    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed,
+            {}};
   return {CertProbe::Answered, ReplyPin(probe.get())};
 }
 

@@ -53,7 +53,8 @@ CertProbe ProbeCertificate(HINTERNET connection, bool ignoreErrors) {
   if (!WinHttpSendRequest(probe.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                           0, 0) ||
       !WinHttpReceiveResponse(probe.get(), nullptr))
-    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed};
+    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed,
+            {}};
   return {CertProbe::Answered, ReplyPin(probe.get())};
 }
 
