@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/certificate_prompt_win.h"
 #include "app/top_windows.h"
 #include "app/window_util_win.h"
 #include "base/flow_runner_win.h"
@@ -112,6 +113,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // What an earlier run could not delete (it crashed or was ended), beside
   // the start.
   qx::QueueOnLane(qx::Lane::OtherHost, [] { qx::SweepLeftoverSecrets(0); });
+  qx::InstallCertificatePrompt();
   qx::TimingLine opening("login_window_opened");
   WarmUpDrawing();
   opening.Lap("warm_up");

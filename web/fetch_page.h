@@ -1,7 +1,8 @@
 // Page requests over WinINet. The portal session lives in WinINet's
 // per-process cookie store, which every request here shares unless the
-// caller carries cookies by hand. The routines keep no state of their own
-// between calls: any thread may call them, several at once.
+// caller carries cookies by hand. Apart from what they learnt of the https
+// hosts' certificates (web/cert_trust.h), the routines keep no state of
+// their own between calls: any thread may call them, several at once.
 #pragma once
 
 #include <string_view>
@@ -15,11 +16,12 @@ namespace qx {
 const char* MethodVerb(int method);
 
 // One synchronous request; the response body, or empty bytes when the
-// request failed: a handle cannot be opened, or the body did not arrive whole
-// (a read failed, fewer bytes came than declared, the body passed
-// kMaxBodyBytes, or the request passed its deadline). Connecting, sending and
-// every wait for data end after kRequestTimeoutMs (QARVEX_REQUEST_TIMEOUT_MS
-// overrides it), and reading stops once kDeadlinePhases of them have passed
+// request failed: a handle cannot be opened, the host's certificate is not
+// trusted (web/cert_trust.h), or the body did not arrive whole (a read
+// failed, fewer bytes came than declared, the body passed kMaxBodyBytes, or
+// the request passed its deadline). Connecting, sending and every wait for
+// data end after kRequestTimeoutMs (QARVEX_REQUEST_TIMEOUT_MS overrides it),
+// and reading stops once kDeadlinePhases of them have passed
 // (web/request_rules.h). Pointer arguments left null are "left out":
 // cookiesToSend given (even empty) switches WinINet's own cookie handling off
 // and receives the merged cookies.

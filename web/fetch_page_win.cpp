@@ -8,6 +8,7 @@
 #include "base/handles_win.h"
 #include "base/os_win.h"
 #include "base/wide_win.h"
+#include "web/cert_trust_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
@@ -17,13 +18,17 @@ namespace qx {
 namespace {
 
 constexpr DWORD kReadBuffer = 1024;
-// Set on every request: certificate errors and redirects between http and
-// https are ignored.
+// Set on a plain http request, and on an https one to a host whose
+// certificate does not validate but was judged (web/cert_trust.h):
+// certificate errors and redirects between http and https are ignored.
 constexpr DWORD kSecurityFlags =
     SECURITY_FLAG_IGNORE_REVOCATION | SECURITY_FLAG_IGNORE_UNKNOWN_CA |
     SECURITY_FLAG_IGNORE_WRONG_USAGE | SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
     SECURITY_FLAG_IGNORE_CERT_DATE_INVALID | SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTPS |
     SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTP | SECURITY_FLAG_IGNORE_WEAK_SIGNATURE;
+// Set on any other https request: the certificate must validate.
+constexpr DWORD kCheckedSecurityFlags =
+    SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTPS | SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTP;
 constexpr DWORD kHeaderBuffer = 5000;
 
 // Host and object name go to WinINet as UTF-16 converted from GBK.
@@ -55,6 +60,12 @@ void SetTimeouts(HINTERNET h, DWORD ms) {
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                        INTERNET_OPTION_RECEIVE_TIMEOUT})
     InternetSetOptionA(h, option, &ms, sizeof ms);
+}
+
+// A hop's three phases (connect, send, the wait for the answer) end by the
+// deadline.
+DWORD HopTimeoutMs(ULONGLONG now, ULONGLONG deadline) {
+  return static_cast<DWORD>(std::clamp<ULONGLONG>((deadline - now) / 3, 100, PhaseTimeoutMs()));
 }
 
 // When a request must have ended.
@@ -116,6 +127,51 @@ long StatusCode(HINTERNET request) {
 // The reply's Location header; empty when it has none.
 Text LocationOf(HINTERNET request) { return QueryReply(request, HTTP_QUERY_LOCATION, 1024); }
 
+// The pin of the certificate the request's answer came with; empty when
+// there is none to read.
+Text ReplyPin(HINTERNET request) {
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  DWORD size = sizeof chain;
+  if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &size) ||
+      !chain)
+    return {};
+  const Text pin = ChainPin(chain);
+  CertFreeCertificateChain(chain);
+  return pin;
+}
+
+// The certificate of the host behind `connection`, seen through a HEAD of its
+// "/" that carries no cookie and no body.
+CertProbe ProbeCertificate(HINTERNET connection, bool ignoreErrors, DWORD timeoutMs) {
+  const UniqueInternet probe(HttpOpenRequestW(
+      connection, L"HEAD", L"/", L"HTTP/1.1", nullptr, nullptr,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+          INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_SECURE,
+      0));
+  if (!probe) return {};
+  SetTimeouts(probe.get(), timeoutMs);
+  DWORD security = ignoreErrors ? kSecurityFlags : kCheckedSecurityFlags;
+  InternetSetOptionA(probe.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+  if (!HttpSendRequestA(probe.get(), nullptr, 0, nullptr, 0))
+    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed,
+            {}};
+  return {CertProbe::Answered, ReplyPin(probe.get())};
+}
+
+// How a hop to `url` goes as far as its host's certificate is concerned
+// (web/cert_trust.h); plain http has nothing to plan.
+CertPlan PlanCertificate(HINTERNET connection, std::string_view url, bool withBody,
+                         ULONGLONG deadline) {
+  if (!IsHttpsUrl(url)) return {};
+  return HostCertificates().Plan(
+      HostPortKey(UrlHost(url), UrlPort(url)), withBody, [&](bool ignoreErrors) {
+        const ULONGLONG now = GetTickCount64();
+        return now > deadline
+                   ? CertProbe{}
+                   : ProbeCertificate(connection, ignoreErrors, HopTimeoutMs(now, deadline));
+      });
+}
+
 // What a request sends at each of its hops.
 struct Outgoing {
   int method;              // method index; a redirect may turn it into GET
@@ -140,26 +196,33 @@ struct Outgoing {
     request.reset();
     connection.reset(Connect(session, url));
     if (!connection) return false;
+    const bool withBody = out.method != 0 && !out.body.empty();
+    // Nothing of the request goes to a host whose certificate is not trusted.
+    const CertPlan plan = PlanCertificate(connection.get(), url, withBody, deadline);
+    if (!plan.go) return false;
     const DWORD flags = out.flags | (IsHttpsUrl(url) ? INTERNET_FLAG_SECURE
                                                      : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
     const std::wstring verb = Wide(MethodVerb(out.method));
     request.reset(OpenRequest(connection.get(), verb.c_str(), url, out.version, flags));
     if (!request) return false;
-    // A hop's three phases (connect, send, the wait for the answer) end by
-    // the deadline.
     const ULONGLONG now = GetTickCount64();
     if (now > deadline) return false;
-    SetTimeouts(request.get(), static_cast<DWORD>(std::clamp<ULONGLONG>((deadline - now) / 3, 100,
-                                                                        PhaseTimeoutMs())));
-    DWORD security = kSecurityFlags;
+    SetTimeouts(request.get(), HopTimeoutMs(now, deadline));
+    DWORD security = IsHttpsUrl(url) && !plan.ignoreErrors ? kCheckedSecurityFlags : kSecurityFlags;
     InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
 
     const char* headerData = out.headers.empty() ? nullptr : out.headers.data();
     const auto headerLength = static_cast<DWORD>(out.headers.size());
-    const bool withBody = out.method != 0 && !out.body.empty();
     sent = HttpSendRequestA(request.get(), headerData, headerLength,
                             withBody ? const_cast<char*>(out.body.data()) : nullptr,
                             withBody ? static_cast<DWORD>(out.body.size()) : 0) != FALSE;
+    if (!sent && IsHttpsUrl(url) && !plan.ignoreErrors && IsCertificateError(GetLastError()))
+      HostCertificates().Refused(plan.hostPort);
+    // A reply read with the certificate errors ignored comes with the key
+    // that was judged, or it is not taken.
+    if (sent && plan.ignoreErrors &&
+        !HostCertificates().ReplyMatches(plan, ReplyPin(request.get())))
+      return false;
     if (!sent || !out.followRedirects) return true;
     const long status = StatusCode(request.get());
     if (!IsRedirectStatus(status)) return true;

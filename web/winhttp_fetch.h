@@ -15,8 +15,10 @@ namespace qx {
 // outputs (in/out for the two cookie texts); null ones are not written.
 // timeoutSeconds below 1 means 30 seconds for every phase; reading stops with
 // 713 once kDeadlinePhases phases have passed, and a body above kMaxBodyBytes
-// fails with 713 and empty text (web/request_rules.h). Needs no COM and
-// keeps no state between calls: any thread may call it, several at once.
+// fails with 713 and empty text (web/request_rules.h). A host whose
+// certificate is not trusted fails with 711 (web/cert_trust.h).
+// Needs no COM and keeps no state between calls but what it learnt of the
+// hosts' certificates: any thread may call it, several at once.
 [[nodiscard]] Text WinHttpFetch(
     std::string_view url, int method = 0, std::string_view postText = {},
     Text* cookiesToSend = nullptr, Text* cookiesReceived = nullptr,

@@ -8,6 +8,7 @@
 #include "base/codepage.h"
 #include "base/handles_win.h"
 #include "base/wide_win.h"
+#include "web/cert_trust_win.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
 #include "web/request_rules.h"
@@ -16,7 +17,8 @@
 namespace qx {
 namespace {
 
-// Certificate errors are ignored: unknown CA, wrong usage, name, date.
+// Certificate errors are ignored (unknown CA, wrong usage, name, date) for a
+// host whose certificate does not validate but was judged (web/cert_trust.h).
 constexpr DWORD kSecurityFlags =
     SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
     SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
@@ -37,6 +39,37 @@ Text QueryLocation(HINTERNET request) {
     return {};
   location.resize(size / sizeof(wchar_t));
   return Narrow(location);
+}
+
+// The pin of the certificate the request's answer came with; empty when
+// there is none to read.
+Text ReplyPin(HINTERNET request) {
+  PCCERT_CONTEXT cert = nullptr;
+  DWORD size = sizeof cert;
+  if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) || !cert)
+    return {};
+  const Text pin = CertificatePin(cert);
+  CertFreeCertificateContext(cert);
+  return pin;
+}
+
+// The certificate of the host behind `connection`, seen through a HEAD of its
+// "/" that carries no cookie and no body.
+CertProbe ProbeCertificate(HINTERNET connection, bool ignoreErrors) {
+  const UniqueWinHttp probe(WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr,
+                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                               WINHTTP_FLAG_SECURE));
+  if (!probe ||
+      !SetDword(probe.get(), WINHTTP_OPTION_DISABLE_FEATURE,
+                WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_REDIRECTS) ||
+      (ignoreErrors && !SetDword(probe.get(), WINHTTP_OPTION_SECURITY_FLAGS, kSecurityFlags)))
+    return {};
+  if (!WinHttpSendRequest(probe.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                          0, 0) ||
+      !WinHttpReceiveResponse(probe.get(), nullptr))
+    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed,
+            {}};
+  return {CertProbe::Answered, ReplyPin(probe.get())};
 }
 
 }  // namespace
@@ -90,6 +123,14 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
 
   connection.reset(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
   if (!connection) return fail("703 创建WinHttp连接失败!");
+  // Nothing of the request goes to a host whose certificate is not trusted.
+  CertPlan plan;
+  if (secure) {
+    plan = HostCertificates().Plan(
+        HostPortKey(Narrow(host), parts.nPort), !postBytes.empty() || !postText.empty(),
+        [&](bool ignoreErrors) { return ProbeCertificate(connection.get(), ignoreErrors); });
+    if (!plan.go) return fail("711 发送请求失败!");
+  }
 
   const std::wstring verb = Wide(MethodVerb(method));
   request.reset(WinHttpOpenRequest(connection.get(), verb.c_str(), object.c_str(), nullptr,
@@ -111,7 +152,7 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   if (!credentials(WINHTTP_AUTH_TARGET_SERVER, serverUser, serverPassword) ||
       !credentials(WINHTTP_AUTH_TARGET_PROXY, proxyUser, proxyPassword))
     return fail("707 设置代理凭证失败!");
-  if (!SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kSecurityFlags))
+  if (plan.ignoreErrors && !SetDword(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kSecurityFlags))
     return fail("忽略错误/证书错误  失败！");
   // WinHTTP keeps no cookies of its own: a caller who wants a session carries
   // the cookie text in and out.
@@ -139,9 +180,17 @@ Text WinHttpFetch(std::string_view url, int method, std::string_view postText, T
   const auto bodyLength = static_cast<DWORD>(body.size());
   if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                           body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data()),
-                          bodyLength, bodyLength, 0))
+                          bodyLength, bodyLength, 0)) {
+    if (secure && !plan.ignoreErrors && IsCertificateError(GetLastError()))
+      HostCertificates().Refused(plan.hostPort);
     return fail("711 发送请求失败!");
+  }
   if (!WinHttpReceiveResponse(request.get(), nullptr)) return fail("712 服务器未响应!");
+  // A reply read with the certificate errors ignored comes with the key that
+  // was judged (a redirect to another host shows that host's), or it is not
+  // taken.
+  if (plan.ignoreErrors && !HostCertificates().ReplyMatches(plan, ReplyPin(request.get())))
+    return fail("711 发送请求失败!");
 
   if (followHere) {
     DWORD status = 0, size = sizeof status;

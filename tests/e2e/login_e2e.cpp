@@ -1,6 +1,8 @@
 // The login window, driven as a user would, against the demo portal.
 #include <gtest/gtest.h>
 
+#include <cwctype>
+
 #include "app/commands.h"
 #include "tests/e2e/driver.h"
 
@@ -10,6 +12,37 @@ using namespace qx;  // control ids
 namespace {
 
 const std::wstring kConfig = L"C:\\qarvex\\config.ini";
+const wchar_t kPins[] = L"Software\\QARVEX\\CertificatePins";
+
+// The demo portal fixture's folder (the Unix path; its files are read
+// through drive Z:) and a file of it without its line end.
+std::string FixtureDir() {
+  wchar_t file[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"QARVEX_DEMO_PORT_FILE", file, MAX_PATH);
+  std::string dir = WideToUtf8(file).substr(2);  // "Z:"
+  return dir.substr(0, dir.find_last_of('/'));
+}
+std::string FixtureFile(const std::string& name) {
+  std::string text = ReadFileBytes(Utf8ToWide("Z:" + FixtureDir() + "/" + name));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string StoredPin(const std::string& hostPort) {
+  wchar_t value[128] = {};
+  DWORD size = sizeof value;
+  RegGetValueW(HKEY_CURRENT_USER, kPins, Utf8ToWide(hostPort).c_str(), RRF_RT_REG_SZ, nullptr,
+               value, &size);
+  return WideToUtf8(value);
+}
+
+// A box's text as hex digits alone (fingerprints are shown grouped).
+std::string HexOf(const std::wstring& text) {
+  std::string hex;
+  for (wchar_t c : text)
+    if (iswxdigit(c)) hex += static_cast<char>(towlower(c));
+  return hex;
+}
 
 std::string ConfigBytes(const std::wstring& user, const std::wstring& password) {
   return WideToGbk(L"[账户密码]\r\nuser=" + user + L"\r\npass=" + password + L"pass");
@@ -194,6 +227,88 @@ TEST_F(LoginTest, NewPublishedVersionPromptsAndEnds) {
   EXPECT_TRUE(WaitFor([&] {
     return ReadFileBytes(browserLog).find(expected) != std::string::npos;
   })) << ReadFileBytes(browserLog);
+}
+
+// Over https the portal's self-signed certificate is pinned at the first
+// contact; another certificate stops every request (the version check's,
+// the session probe's, the login's) until the user trusts it.
+TEST_F(LoginTest, HttpsCertificateIsPinnedAndAChangeIsAskedAbout) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kPins);
+  DemoPortal secure = portal;  // the program's portal and notice host
+  secure.url = "https://127.0.0.1:" + FixtureFile("https_port");
+  const std::string hostPort = secure.url.substr(8);
+  const std::string pin1 = FixtureFile("cert1.pin"), pin2 = FixtureFile("cert2.pin");
+  ASSERT_EQ(pin1.size(), 64u);
+  {
+    std::unique_ptr<Program> program = std::make_unique<Program>(secure);
+    HWND login = program->WaitLoginReady();
+    ASSERT_TRUE(login) << program->DescribeWindows();
+    LogInAsDemo(login);
+    HWND main = program->WaitWindowClass(kMainClass);
+    ASSERT_TRUE(main) << program->DescribeWindows();
+    EXPECT_FALSE(program->FindMessageBox()) << "the first contact pins silently";
+    EXPECT_EQ(StoredPin(hostPort), pin1);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program->WaitExit(20000));
+  }
+  {
+    std::unique_ptr<Program> program;
+    ASSERT_TRUE(StartAtLogin(program)) << "the same certificate passes";
+    EXPECT_FALSE(program->FindMessageBox());
+  }
+
+  HttpGet(portal.url + "/__admin/cert?cert=" + FixtureDir() + "/cert2.pem&key=" + FixtureDir() +
+          "/key2.pem");
+  HttpGet(portal.url + "/__admin/log?clear=1");
+  std::unique_ptr<Program> program = std::make_unique<Program>(secure);
+  HWND box = nullptr;
+  // Each request asks in a box of its own; the next box once `previous` is gone.
+  auto nextBox = [&](HWND previous) {
+    HWND next = nullptr;
+    WaitFor([&] { return (next = program->FindMessageBox()) && next != previous; }, 60000);
+    return next;
+  };
+  // The version check, then the session probe: refused.
+  for (int i = 0; i < 2; ++i) {
+    box = nextBox(box);
+    ASSERT_TRUE(box) << program->DescribeWindows();
+    const std::wstring text = MessageBoxText(box);
+    EXPECT_NE(text.find(L"服务器 " + Utf8ToWide(hostPort) + L" 的证书已改变"), std::wstring::npos)
+        << WideToUtf8(text);
+    EXPECT_NE(HexOf(text).find(pin1), std::string::npos) << WideToUtf8(text);
+    EXPECT_NE(HexOf(text).find(pin2), std::string::npos) << WideToUtf8(text);
+    PressDialogButton(box, IDNO);
+  }
+  HWND login = program->WaitLoginReady();
+  ASSERT_TRUE(login) << program->DescribeWindows();
+  LogInAsDemo(login);
+  // The logout's GET, then the login's POST: refused.
+  box = nextBox(box);
+  ASSERT_TRUE(box);
+  PressDialogButton(box, IDNO);
+  box = nextBox(box);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Text(box), L"系统提示：");
+  PressDialogButton(box, IDNO);
+  box = nextBox(box);  // the failed login's own box
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Text(box), L"信息：");
+  EXPECT_TRUE(portal.LogLines("//login/login").empty());
+  EXPECT_TRUE(portal.LogLines("//user").empty());
+  EXPECT_EQ(portal.Log().find("demo123"), std::string::npos) << "the password reached the server";
+  EXPECT_EQ(StoredPin(hostPort), pin1);
+  PressDialogButton(box, IDOK);
+
+  // Trusted at the logout's GET: the pin is replaced and the login goes on.
+  HWND button = GetDlgItem(login, IdLoginButton);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(button); }));
+  Click(button);
+  box = nextBox(box);
+  ASSERT_TRUE(box);
+  PressDialogButton(box, IDYES);
+  EXPECT_TRUE(program->WaitWindowClass(kMainClass)) << program->DescribeWindows();
+  EXPECT_EQ(StoredPin(hostPort), pin2);
+  EXPECT_EQ(portal.LogLines("//login/login").size(), 1u);
 }
 
 TEST_F(LoginTest, NoticePageDownCutShortOrWithoutANumberLetsTheLoginGoOn) {

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/wide_win.h"
 #include "tests/web/test_server.h"
+#include "web/cert_trust_win.h"
 #include "web/fetch_page.h"
 #include "web/winhttp_fetch.h"
 
@@ -97,6 +99,54 @@ TEST_F(FetchPageTest, UpperCaseHttpsSchemeWithPortAndQueryReachesTheSelfSignedSe
   Recorded r = LastRequest(tag);
   EXPECT_EQ(r.line, "GET /echo/" + tag + "?b=1 HTTP/1.1");
   EXPECT_EQ(r.Value("Host"), "127.0.0.1:" + std::to_string(Ports().https));
+}
+
+// The pin is the one openssl gives for the server's public key. Another pin
+// stands for a changed certificate: nothing of a refused request reaches the
+// server, through either routine; trusted, the request goes and the pin is
+// replaced.
+TEST_F(FetchPageTest, HttpsCertificateIsPinnedAndAChangedOneIsAskedAbout) {
+  const std::string host = "127.0.0.1:" + std::to_string(Ports().https);
+  auto storedPin = [&] {
+    wchar_t value[128] = {};
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_CURRENT_USER, kCertificatePinsKey, Wide(host).c_str(), RRF_RT_REG_SZ, nullptr,
+                 value, &size);
+    return Narrow(value);
+  };
+  const std::string first = NewTag();
+  EXPECT_EQ(FetchPage(HttpsBase() + "/echo/" + first, 1, "a=1"), "echo");
+  ASSERT_EQ(ServerPin().size(), 64u);
+  EXPECT_EQ(storedPin(), ServerPin());
+
+  const std::string other(64, '0');
+  RegSetKeyValueW(HKEY_CURRENT_USER, kCertificatePinsKey, Wide(host).c_str(), REG_SZ,
+                  Wide(other).c_str(), static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
+  HostCertificates().Forget();
+  Strings asked;
+  bool trust = false;
+  SetCertificatePrompt(
+      [&](std::string_view hostPort, std::string_view oldPin, std::string_view newPin) {
+        asked.push_back(Text(hostPort) + " " + Text(oldPin) + " " + Text(newPin));
+        return trust;
+      });
+  const std::string refused = NewTag(), alsoRefused = NewTag(), trusted = NewTag();
+  EXPECT_EQ(FetchPage(HttpsBase() + "/echo/" + refused, 1, "secret=1"), "");
+  Text status;
+  EXPECT_EQ(WinHttpFetch(HttpsBase() + "/echo/" + alsoRefused, 1, "secret=2", nullptr, nullptr, {},
+                         nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status),
+            "");
+  EXPECT_EQ(status, "711 发送请求失败!");
+  EXPECT_EQ(RequestCount(refused) + RequestCount(alsoRefused), 0);
+  EXPECT_EQ(asked, Strings(2, host + " " + other + " " + ServerPin()));
+  EXPECT_EQ(storedPin(), other);
+
+  trust = true;
+  EXPECT_EQ(PlainGet(HttpsBase() + "/echo/" + trusted), "echo");
+  EXPECT_EQ(RequestCount(trusted), 1);
+  EXPECT_EQ(storedPin(), ServerPin());
+  EXPECT_EQ(asked.size(), 3u);
+  SetCertificatePrompt(nullptr);
 }
 
 TEST_F(FetchPageTest, CallerHeadersAreNormalizedAndSuppressTheirDefaults) {

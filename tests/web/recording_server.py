@@ -27,11 +27,12 @@ Control (not recorded):
   /__count?tag=T   how many recorded requests have T in their path
 
 Usage: recording_server.py --dir DIR. Writes DIR/cert.pem, DIR/key.pem,
-DIR/pid and last DIR/ports ("HTTP_PORT HTTPS_PORT OTHER_HTTP_PORT": a second
-plain port, another origin served by the same server). Ends by itself after
-an hour.
+DIR/cert.pin (the SHA-256 of the certificate's public key, in hex), DIR/pid
+and last DIR/ports ("HTTP_PORT HTTPS_PORT OTHER_HTTP_PORT": a second plain
+port, another origin served by the same server). Ends by itself after an hour.
 """
 import argparse
+import hashlib
 import os
 import socket
 import ssl
@@ -190,6 +191,12 @@ def main():
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
                     "-subj", "/CN=localhost", "-days", "1", "-keyout", key, "-out", cert],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    public_key = subprocess.run(["openssl", "x509", "-in", cert, "-pubkey", "-noout"], check=True,
+                                capture_output=True).stdout
+    der = subprocess.run(["openssl", "pkey", "-pubin", "-outform", "der"], input=public_key,
+                         check=True, capture_output=True).stdout
+    with open(os.path.join(args.dir, "cert.pin"), "w") as f:
+        f.write(hashlib.sha256(der).hexdigest())
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
 

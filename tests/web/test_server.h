@@ -233,11 +233,28 @@ inline std::string Hex(const std::string& bytes) {
   return out;
 }
 
+// The recording server's certificate pin (cert.pin, made with openssl).
+inline std::string ServerPin() {
+  const char* dir = std::getenv("QARVEX_TEST_SERVER_DIR");
+  std::string pin;
+  if (FILE* f = dir ? std::fopen((std::string("Z:") + dir + "/cert.pin").c_str(), "r") : nullptr) {
+    char text[80] = {};
+    if (std::fscanf(f, "%79s", text) == 1) pin = text;
+    std::fclose(f);
+  }
+  return pin;
+}
+
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_GT(Ports().http, 0) << "recording server not found: run through ctest "
                                   "(QARVEX_TEST_SERVER_DIR names its folder)";
+    // The server makes a new certificate each run: a pin of an earlier run
+    // would stand for a changed certificate.
+    static const bool pinsCleared =
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QARVEX\\CertificatePins") >= 0;
+    (void)pinsCleared;
   }
 };
 

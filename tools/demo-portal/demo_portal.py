@@ -14,16 +14,19 @@ import argparse
 import ipaddress
 import select
 import socket
+import ssl
 import struct
 import sys
+import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from http.server import BaseHTTPRequestHandler
 from urllib.parse import parse_qsl, urlsplit
 
 
 from faults import *  # noqa: F401,F403
 from portal_data import *  # noqa: F401,F403
 from portal_pages import *  # noqa: F401,F403
+from servers import portal_server
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -48,6 +51,18 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_POST(self):
         self.handle_any()
+
+    def do_HEAD(self):
+        # The terminal reads an https portal's certificate through a HEAD of
+        # "/" before it sends anything else: logged, answered with no body.
+        self.portal.record({"method": "HEAD", "path": self.raw_target(),
+                            "cookie": self.headers.get("Cookie", ""), "form": {}, "body_raw": "",
+                            "headers": [[k, v] for k, v in self.headers.items()]})
+        if self.portal.opt("latency_ms") > 0:
+            time.sleep(self.portal.opt("latency_ms") / 1000.0)
+        self.send_response(200)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
 
     # The request line keeps the path as the terminal sent it ("//user");
     # http.server collapses a leading "//" in self.path, so read it there.
@@ -159,8 +174,9 @@ class Handler(BaseHTTPRequestHandler):
         return False
 
     def base_url(self):
-        return "http://" + (self.headers.get("Host") or
-                            "127.0.0.1:%d" % self.server.server_address[1])
+        scheme = "https://" if getattr(self.server, "tls", None) else "http://"
+        return scheme + (self.headers.get("Host") or
+                         "127.0.0.1:%d" % self.server.server_address[1])
 
     def send(self, status, text, ctype="text/html; charset=utf-8", headers=(), encoding="utf-8"):
         data = text.encode(encoding, errors="replace") if isinstance(text, str) else text
@@ -361,6 +377,16 @@ class Handler(BaseHTTPRequestHandler):
             with portal.lock:
                 return self.send_json({"faults": dict(portal.faults),
                                        "hits": list(portal.fault_hits)})
+        if path == "/__admin/cert":
+            # ?cert=FILE&key=FILE: the https server shows this certificate
+            # from its next connection on (a portal whose certificate changed).
+            params = dict(parse_qsl(query, keep_blank_values=True))
+            try:
+                portal.tls.load_cert_chain(params.get("cert", ""), params.get("key", ""))
+            except (AttributeError, OSError, ssl.SSLError) as err:
+                return self.send(400, json_text({"error": str(err)}),
+                                 "application/json; charset=utf-8")
+            return self.send_json({"cert": params.get("cert", "")})
         if path == "/__admin/reset":
             portal.reset()
             return self.send_json(portal.options)
@@ -368,11 +394,9 @@ class Handler(BaseHTTPRequestHandler):
                          "application/json; charset=utf-8")
 
 
-def make_server(portal, host="127.0.0.1", port=0):
-    handler = type("PortalHandler", (Handler,), {"portal": portal})
-    server = ThreadingHTTPServer((host, port), handler)
-    server.daemon_threads = True
-    return server
+def make_server(portal, host="127.0.0.1", port=0, tls=None):
+    """The portal's server; with an SSL context, over https."""
+    return portal_server(type("PortalHandler", (Handler,), {"portal": portal}), host, port, tls)
 
 
 # ---------------------------------------------------------------- CLI
@@ -399,12 +423,18 @@ def parse_args(argv):
     p.add_argument("--password", default="demo123")
     p.add_argument("--account", action="append", default=[], metavar="NAME:PW")
     p.add_argument("--log", help="JSON-lines request log")
+    p.add_argument("--https-port", type=int, help="also serve the portal over https on this "
+                   "port (0 picks a free one), with --cert and --key")
+    p.add_argument("--cert", help="PEM certificate of the https server")
+    p.add_argument("--key", help="PEM private key of the https server")
     p.add_argument("--dump-machines", action="store_true",
                    help="print the rows the terminal should list, as JSON, and exit")
     args = p.parse_args(argv)
     for acc in args.account:
         if ":" not in acc:
             p.error("--account takes NAME:PW")
+    if args.https_port is not None and not (args.cert and args.key):
+        p.error("--https-port needs --cert and --key")
     return args
 
 
@@ -441,14 +471,26 @@ def main(argv=None):
         name, _, password = user_and_password.partition(":")
         accounts.append(Account(n, name, password))
     options = options_from(args)
-    server = make_server(Portal(options, accounts, args.log), args.host, args.port)
+    portal = Portal(options, accounts, args.log)
+    server = make_server(portal, args.host, args.port)
+    servers = [server]
+    if args.https_port is not None:
+        portal.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        portal.tls_files = (args.cert, args.key)
+        portal.tls.load_cert_chain(*portal.tls_files)
+        secure = make_server(portal, args.host, args.https_port, portal.tls)
+        servers.append(secure)
+        threading.Thread(target=secure.serve_forever, daemon=True).start()
     print("LISTENING %d" % server.server_address[1], flush=True)
+    if args.https_port is not None:
+        print("LISTENING HTTPS %d" % servers[1].server_address[1], flush=True)
     try:
         server.serve_forever()
     except KeyboardInterrupt:
         pass
     finally:
-        server.server_close()
+        for each in servers:
+            each.server_close()
     return 0
 
 

@@ -187,6 +187,8 @@ class Portal:
         self.fault_hits = []        # how each faulty answer went
         self.used_panel_keys = set()  # with panel_single_use, a key logs in once
         self.log_file = open(log_path, "w", encoding="utf-8") if log_path else None
+        self.tls = None             # the https server's SSL context, when it serves https
+        self.tls_files = None       # (certificate, key) it starts with
 
     def opt(self, key):
         return self.options[key]
@@ -214,6 +216,8 @@ class Portal:
                 self.sections.clear()
 
     def reset(self):
+        if self.tls:
+            self.tls.load_cert_chain(*self.tls_files)
         with self.lock:
             self.options = dict(self.initial)
             self.sessions.clear()
