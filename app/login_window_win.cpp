@@ -156,8 +156,9 @@ void LoginWindow::OnLogin() {
       Lane::Portal, flows,
       [base = PortalBaseUrl(), name, pass] {
         Logout(base);
-        const Text reply = PostLogin(base, name, pass);
-        return LoginReply{LoginSucceeded(reply), LoginFailureText(reply)};
+        RequestFailure why = RequestFailure::None;
+        const Text reply = PostLogin(base, name, pass, &why);
+        return LoginReply{LoginSucceeded(reply), LoginFailureText(reply, why)};
       },
       // The portal wants a moment after the post before the session is used.
       [this](LoginReply& reply) {

@@ -34,7 +34,21 @@ bool LoginSucceeded(std::string_view reply) {
   return TextBetween(reply, "result\":true,\"text\":\"", "\",\"time\":1,\"url") == "登录成功";
 }
 
-Text LoginFailureText(std::string_view reply) {
+Text LoginFailureText(std::string_view reply, RequestFailure why) {
+  if (reply.empty()) {
+    switch (why) {
+      case RequestFailure::NoAnswer:
+        return "无法连接服务器：服务器没有应答，请检查网络后重试";
+      case RequestFailure::Refused:
+        return "无法连接服务器：连接被拒绝或中断，请稍后重试";
+      case RequestFailure::Certificate:
+        return "无法连接服务器：服务器的证书不受信任，已停止连接";
+      case RequestFailure::Broken:
+        return "服务器的应答不完整，请稍后重试";
+      case RequestFailure::None:
+        break;
+    }
+  }
   size_t end = 0;
   while (end < reply.size()) {
     const size_t step = IsLeadByte(static_cast<unsigned char>(reply[end])) ? 2 : 1;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/text.h"
+#include "web/request_rules.h"
 
 namespace qx {
 
@@ -29,6 +30,8 @@ Text LoginBody(std::string_view userUtf8, std::string_view passwordUtf8);
 // The failure box shows the reply, up to kLoginBoxTextMax bytes of it (never
 // half a character): a page of megabytes would hold the window for minutes.
 inline constexpr size_t kLoginBoxTextMax = 4096;
-Text LoginFailureText(std::string_view reply);
+// A login that got no reply at all says why instead: the portal gave no
+// answer, refused the connection, or showed an untrusted certificate.
+Text LoginFailureText(std::string_view reply, RequestFailure why = RequestFailure::None);
 
 }  // namespace qx

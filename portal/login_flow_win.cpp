@@ -19,10 +19,12 @@ void Logout(std::string_view portalBaseUrl) {
 }
 
 Text PostLogin(std::string_view portalBaseUrl, std::string_view userUtf8,
-               std::string_view passwordUtf8) {
+               std::string_view passwordUtf8, RequestFailure* why) {
   Text url(portalBaseUrl);
   url += "//login/login";
-  return Utf8ToAnsi(BytesToText(FetchPage(url, 1, LoginBody(userUtf8, passwordUtf8))));
+  const Bytes reply = FetchPage(url, 1, LoginBody(userUtf8, passwordUtf8));
+  if (why) *why = LastRequestFailure();
+  return Utf8ToAnsi(BytesToText(reply));
 }
 
 }  // namespace qx

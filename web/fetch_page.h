@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/text.h"
+#include "web/request_rules.h"
 
 namespace qx {
 
@@ -37,5 +38,17 @@ const char* MethodVerb(int method);
 // redirects followed, WinINet's cookie store shared. Empty bytes on failure;
 // bounded as FetchPage is.
 [[nodiscard]] Bytes PlainGet(std::string_view url);
+
+// Why the last FetchPage or PlainGet of this thread came back empty (None
+// when it did not).
+RequestFailure LastRequestFailure();
+
+// Each FetchPage and PlainGet runs on a thread of its own, which the caller
+// waits for until the request's deadline (and a little more): WinINet has no
+// bound on the name lookup, and a lookup that hangs must not hold the caller
+// (it gets an empty result, no answer). The requests' threads not yet ended,
+// those given up on included: the program does not end normally while one
+// may be inside WinINet.
+int RequestThreadsRunning();
 
 }  // namespace qx

@@ -4,6 +4,11 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 #include "base/handles_win.h"
 #include "base/os_win.h"
@@ -30,6 +35,31 @@ constexpr DWORD kSecurityFlags =
 constexpr DWORD kCheckedSecurityFlags =
     SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTPS | SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTP;
 constexpr DWORD kHeaderBuffer = 5000;
+
+// A call that failed this close to its timeout is taken to have waited it out.
+constexpr ULONGLONG kTimeoutSlackMs = 100;
+
+// Why this thread's last request came back empty.
+thread_local RequestFailure t_failure = RequestFailure::None;
+
+// What a WinINet error tells the user.
+RequestFailure FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_TIMEOUT:
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+      return RequestFailure::NoAnswer;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+      return RequestFailure::Refused;  // refused, or cut off before the answer
+  }
+  return IsCertificateError(error) ? RequestFailure::Certificate : RequestFailure::Broken;
+}
+
+// Notes why the request fails, unless a reason is known already.
+void NoteFailure(RequestFailure why) {
+  if (t_failure == RequestFailure::None) t_failure = why;
+}
 
 // Host and object name go to WinINet as UTF-16 converted from GBK.
 HINTERNET Connect(HINTERNET session, std::string_view url) {
@@ -152,9 +182,11 @@ CertProbe ProbeCertificate(HINTERNET connection, bool ignoreErrors, DWORD timeou
   SetTimeouts(probe.get(), timeoutMs);
   DWORD security = ignoreErrors ? kSecurityFlags : kCheckedSecurityFlags;
   InternetSetOptionA(probe.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
-  if (!HttpSendRequestA(probe.get(), nullptr, 0, nullptr, 0))
-    return {IsCertificateError(GetLastError()) ? CertProbe::CertificateRefused : CertProbe::Failed,
-            {}};
+  if (!HttpSendRequestA(probe.get(), nullptr, 0, nullptr, 0)) {
+    const DWORD error = GetLastError();
+    if (ignoreErrors || !IsCertificateError(error)) t_failure = FailureOf(error);
+    return {IsCertificateError(error) ? CertProbe::CertificateRefused : CertProbe::Failed, {}};
+  }
   return {CertProbe::Answered, ReplyPin(probe.get())};
 }
 
@@ -199,15 +231,22 @@ struct Outgoing {
     const bool withBody = out.method != 0 && !out.body.empty();
     // Nothing of the request goes to a host whose certificate is not trusted.
     const CertPlan plan = PlanCertificate(connection.get(), url, withBody, deadline);
-    if (!plan.go) return false;
+    if (!plan.go) {
+      NoteFailure(RequestFailure::Certificate);  // unless the probe found no host at all
+      return false;
+    }
     const DWORD flags = out.flags | (IsHttpsUrl(url) ? INTERNET_FLAG_SECURE
                                                      : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
     const std::wstring verb = Wide(MethodVerb(out.method));
     request.reset(OpenRequest(connection.get(), verb.c_str(), url, out.version, flags));
     if (!request) return false;
     const ULONGLONG now = GetTickCount64();
-    if (now > deadline) return false;
-    SetTimeouts(request.get(), HopTimeoutMs(now, deadline));
+    if (now > deadline) {
+      NoteFailure(RequestFailure::NoAnswer);
+      return false;
+    }
+    const DWORD hopMs = HopTimeoutMs(now, deadline);
+    SetTimeouts(request.get(), hopMs);
     DWORD security = IsHttpsUrl(url) && !plan.ignoreErrors ? kCheckedSecurityFlags : kSecurityFlags;
     InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
 
@@ -216,8 +255,15 @@ struct Outgoing {
     sent = HttpSendRequestA(request.get(), headerData, headerLength,
                             withBody ? const_cast<char*>(out.body.data()) : nullptr,
                             withBody ? static_cast<DWORD>(out.body.size()) : 0) != FALSE;
-    if (!sent && IsHttpsUrl(url) && !plan.ignoreErrors && IsCertificateError(GetLastError()))
-      HostCertificates().Refused(plan.hostPort);
+    if (!sent) {
+      const DWORD error = GetLastError();
+      // A send that waited out its timeout got no answer, whatever the error
+      // (Wine's for a timeout is not always ERROR_INTERNET_TIMEOUT).
+      const bool waitedOut = GetTickCount64() - now + kTimeoutSlackMs >= hopMs;
+      NoteFailure(waitedOut ? RequestFailure::NoAnswer : FailureOf(error));
+      if (IsHttpsUrl(url) && !plan.ignoreErrors && IsCertificateError(error))
+        HostCertificates().Refused(plan.hostPort);
+    }
     // A reply read with the certificate errors ignored comes with the key
     // that was judged, or it is not taken.
     if (sent && plan.ignoreErrors &&
@@ -236,12 +282,13 @@ struct Outgoing {
   }
 }
 
-}  // namespace
-
-Bytes FetchPage(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
-                Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
-                bool noRedirect, Bytes* postBytes, std::string_view proxy, bool mergeCookies,
-                bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
+// FetchPage on the thread that runs it (see RunBounded).
+Bytes FetchPageHere(std::string_view url, int method, std::string_view postText,
+                    Text* cookiesToSend, Text* cookiesReceived, std::string_view extraHeaders,
+                    Text* responseHeaders, bool noRedirect, Bytes* postBytes,
+                    std::string_view proxy, bool mergeCookies, bool completeHeaders,
+                    bool normalizeHeaderNames, bool socksProxy) {
+  t_failure = RequestFailure::None;
   Text headers = normalizeHeaderNames ? NormalizeHeaderNames(extraHeaders) : Text(extraHeaders);
   if (method < 0 || method > 7) method = 0;
   const bool secure = IsHttpsUrl(url);
@@ -258,7 +305,10 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
                                 : "http=" + Text(proxy);
     session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyText.c_str(), "", 0));
   }
-  if (!session) return {};
+  if (!session) {
+    NoteFailure(RequestFailure::Broken);
+    return {};
+  }
   const ULONGLONG deadline = Deadline();
   SetTimeouts(session.get(), static_cast<DWORD>(PhaseTimeoutMs()));
 
@@ -275,8 +325,10 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   bool sent = false;
   if (!SendFollowingRedirects(session.get(), Text(url),
                               {method, L"HTTP/1.1", flags, headers, body, !noRedirect}, deadline,
-                              connection, request, sent))
+                              connection, request, sent)) {
+    NoteFailure(RequestFailure::Broken);  // when nothing said why before
     return {};
+  }
 
   Bytes result;
   const bool whole = ReadBody(request.get(), deadline, result);
@@ -287,6 +339,10 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   // A body that did not arrive whole is a failed request: a page cut short
   // would pass for a page with fewer machines on it.
   if (!whole || BodyCutShort(rawHeaders, method, result.size())) result.clear();
+  if (!result.empty())
+    t_failure = RequestFailure::None;
+  else
+    NoteFailure(RequestFailure::Broken);  // when nothing said why before
 
   if (responseHeaders) *responseHeaders = rawHeaders;
   Text received = CookiesFromHeaders(rawHeaders);
@@ -295,26 +351,114 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   return result;
 }
 
-Bytes PlainGet(std::string_view url) {
+Bytes PlainGetHere(std::string_view url) {
+  t_failure = RequestFailure::None;
   UniqueInternet session, connection, request;  // closed in reverse order
   const Text agent(kPlainGetAgent);
   session.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  if (!session) return {};
+  if (!session) {
+    NoteFailure(RequestFailure::Broken);
+    return {};
+  }
   const ULONGLONG deadline = Deadline();
   SetTimeouts(session.get(), static_cast<DWORD>(PhaseTimeoutMs()));
   // Fetched afresh and kept out of the cache; no header is added.
   const DWORD flags =
       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   bool sent = false;
+  Bytes body;
   if (!SendFollowingRedirects(session.get(), Text(url), {0, L"HTTP/1.0", flags, {}, {}, true},
                               deadline, connection, request, sent) ||
-      !sent)
-    return {};
-  Bytes body;
-  if (!ReadBody(request.get(), deadline, body) ||
+      !sent || !ReadBody(request.get(), deadline, body) ||
       BodyCutShort(RawResponseHeaders(request.get()), 0, body.size()))
-    return {};
+    body.clear();
+  if (!body.empty())
+    t_failure = RequestFailure::None;
+  else
+    NoteFailure(RequestFailure::Broken);  // when nothing said why before
   return body;
 }
+
+// Request threads that have not ended yet, the abandoned ones included.
+std::atomic<int> g_requestThreads{0};
+
+// What one bounded request leaves for its caller.
+struct RequestJob {
+  std::function<void(RequestJob&)> work;  // runs on the request's thread
+  Bytes result;
+  Text cookiesToSend, cookiesReceived, responseHeaders;
+  Bytes postBytes;
+  RequestFailure failure = RequestFailure::None;
+  UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// Runs the request on a thread of its own while the caller waits, at most
+// until the request's deadline and a little more. WinINet bounds connecting,
+// sending and each wait for data, but not the name lookup before them: a
+// lookup that hangs leaves its thread behind (it ends on its own and touches
+// nothing but its job), and the caller gets a failed request (no answer) at
+// the bound. False then.
+bool RunBounded(const std::shared_ptr<RequestJob>& job) {
+  constexpr DWORD kGraceMs = 2000;  // the routines look at the deadline between phases
+  if (!job->done) return false;
+  ++g_requestThreads;
+  try {
+    std::thread([job] {
+      job->work(*job);
+      job->failure = t_failure;
+      --g_requestThreads;  // out of WinINet
+      SetEvent(job->done.get());
+    }).detach();
+  } catch (const std::system_error&) {
+    --g_requestThreads;
+    return false;
+  }
+  const auto bound = static_cast<DWORD>(RequestDeadlineMs(PhaseTimeoutMs())) + kGraceMs;
+  if (WaitForSingleObject(job->done.get(), bound) != WAIT_OBJECT_0) {
+    t_failure = RequestFailure::NoAnswer;
+    return false;
+  }
+  t_failure = job->failure;
+  return true;
+}
+
+}  // namespace
+
+Bytes FetchPage(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
+                Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
+                bool noRedirect, Bytes* postBytes, std::string_view proxy, bool mergeCookies,
+                bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
+  auto job = std::make_shared<RequestJob>();
+  if (cookiesToSend) job->cookiesToSend = *cookiesToSend;
+  if (postBytes) job->postBytes = *postBytes;
+  // The thread works on copies: a caller that stopped waiting has nothing
+  // it could still write to.
+  job->work = [url = Text(url), method, postText = Text(postText), sendCookies = !!cookiesToSend,
+               extraHeaders = Text(extraHeaders), noRedirect, withPostBytes = !!postBytes,
+               proxy = Text(proxy), mergeCookies, completeHeaders, normalizeHeaderNames,
+               socksProxy](RequestJob& j) {
+    j.result = FetchPageHere(url, method, postText, sendCookies ? &j.cookiesToSend : nullptr,
+                             &j.cookiesReceived, extraHeaders, &j.responseHeaders, noRedirect,
+                             withPostBytes ? &j.postBytes : nullptr, proxy, mergeCookies,
+                             completeHeaders, normalizeHeaderNames, socksProxy);
+  };
+  if (!RunBounded(job)) return {};
+  if (cookiesToSend) *cookiesToSend = job->cookiesToSend;
+  if (cookiesReceived) *cookiesReceived = job->cookiesReceived;
+  if (responseHeaders) *responseHeaders = job->responseHeaders;
+  if (postBytes) *postBytes = job->postBytes;
+  return std::move(job->result);
+}
+
+Bytes PlainGet(std::string_view url) {
+  auto job = std::make_shared<RequestJob>();
+  job->work = [url = Text(url)](RequestJob& j) { j.result = PlainGetHere(url); };
+  if (!RunBounded(job)) return {};
+  return std::move(job->result);
+}
+
+int RequestThreadsRunning() { return g_requestThreads; }
+
+RequestFailure LastRequestFailure() { return t_failure; }
 
 }  // namespace qx

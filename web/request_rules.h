@@ -63,6 +63,12 @@ int RequestTimeoutMs(std::string_view overrideText);
 // The deadline of a request whose phase timeout is timeoutMs.
 long long RequestDeadlineMs(int timeoutMs);
 
+// Why a request came back empty, as a user would be told: the server gave
+// no answer (a timeout, a name that does not resolve), refused the
+// connection, showed a certificate that is not trusted, or answered in a way
+// that cannot be used (cut short, too large, redirected without end).
+enum class RequestFailure { None, NoAnswer, Refused, Certificate, Broken };
+
 // Redirects are followed by the routines themselves (WinINet would follow a
 // loop for ever), at most this many for one request; the form engine's
 // submissions follow as many.

@@ -45,4 +45,9 @@ TEST(LoginFailureText, ALongReplyIsShownUpToItsLimitWithoutHalfACharacter) {
   EXPECT_EQ(shown, reply.substr(0, shown.size()));
   EXPECT_EQ(LoginFailureText(reply.substr(1)).size(), kLoginBoxTextMax)
       << "from a double-byte start";
+  // No reply at all says why; a reply is shown whatever else went wrong.
+  EXPECT_EQ(LoginFailureText("", RequestFailure::Refused),
+            "无法连接服务器：连接被拒绝或中断，请稍后重试");
+  EXPECT_EQ(LoginFailureText("x", RequestFailure::NoAnswer), "x");
+  EXPECT_EQ(LoginFailureText(""), "");
 }
