@@ -143,7 +143,8 @@ void MainWindow::ShowCount() {
   }
   const int width = std::max<int>(Scale(56), size.cx + Scale(4));
   SetWindowPos(count, nullptr, 0, 0, width, Scale(40), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  const int noticeLeft = std::max(Scale(360), Scale(320) + width);
+  // The layout lets the notice overlap the count box's empty end; only text pushes it.
+  const int noticeLeft = std::max(Scale(360), Scale(320) + static_cast<int>(size.cx) + Scale(4));
   SetWindowPos(notice, nullptr, noticeLeft, Scale(8), Scale(360 + 448) - noticeLeft, Scale(24),
                SWP_NOZORDER | SWP_NOACTIVATE);
   RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
