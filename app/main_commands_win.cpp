@@ -11,6 +11,7 @@
 #include "app/top_windows.h"
 #include "app/window_util_win.h"
 #include "base/config.h"
+#include "base/today.h"
 #include "portal/version_check.h"
 
 namespace qx {
@@ -56,6 +57,9 @@ void RouteMainCommand(MainWindow& w, int id, int code) {
       return;
     case CmdRefresh:
       w.RefreshMachineList();
+      return;
+    case CmdSelectExpiring:
+      w.view.SelectExpiring(Today());
       return;
     case CmdBuyVps:
       ShellOpen(PortalBaseUrl() + "//business/tarn/gxip.html");
