@@ -73,6 +73,9 @@ enum Command : int {
   // Keyboard only: Ctrl+F puts the focus in the search box.
   CmdFocusSearch = 350,
 
+  // The list's menu: selects the machines that expire within 7 days or have expired.
+  CmdSelectExpiring = 362,
+
   // Menu 托盘菜单
   CmdTrayOpen = 401,
   CmdTrayWebsite,

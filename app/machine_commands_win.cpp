@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/menus_win.h"
@@ -50,8 +52,53 @@ void ShowVerdict(MachineOp op, bool succeeded) {
   MessageBoxGbk(box.text, box.title, BoxFlags(box.icon));
 }
 
-// 开机, 关机, 重启: the request on the portal lane, the verdict on the window thread.
+// Several machines at once: one question, then one request per machine in
+// list order on the portal lane, the progress in the count label, one box at
+// the end naming the machines that failed. A machine whose same command is
+// already under way is left out.
+struct Batch {
+  MachineOp op;
+  size_t count = 0, done = 0;
+  std::vector<OpFailure> failed;
+};
+
+void RunBatchPowerOp(int command, MachineOp op, const std::vector<MachineRow>& machines) {
+  if (MessageBoxGbk(BatchConfirmText(op, machines.size()), "系统提示：",
+                    MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return;
+  auto batch = std::make_shared<Batch>();
+  batch->op = op;
+  std::vector<const MachineRow*> sent;
+  for (const MachineRow& m : machines)
+    if (Begin(command, m[ColVpsId])) sent.push_back(&m);
+  if (sent.empty()) return;
+  batch->count = sent.size();
+  ShowMainWindowProgress(BatchProgressText(op, 0, batch->count));
+  for (const MachineRow* m : sent) {
+    NoteMainWindowWork(true);
+    RunFlow(
+        Lane::Portal, MainWindowFlows(),
+        [base = PortalBaseUrl(), op, id = (*m)[ColVpsId]] { return PostMachineOp(base, op, id); },
+        [command, batch, id = (*m)[ColVpsId], name = (*m)[ColBusinessId]](const Text& reply) {
+          NoteMainWindowWork(false);
+          End(command, id);
+          if (!MachineOpSucceeded(batch->op, reply))
+            batch->failed.push_back({name, MachineOpReplyText(reply)});
+          if (++batch->done < batch->count)
+            return ShowMainWindowProgress(BatchProgressText(batch->op, batch->done, batch->count));
+          ShowMainWindowProgress("");
+          MessageBoxGbk(
+              BatchSummaryText(batch->op, batch->count, batch->failed), "系统提示：",
+              batch->failed.empty() ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONEXCLAMATION);
+        });
+  }
+}
+
+// 开机, 关机, 重启: the request on the portal lane, the verdict on the window
+// thread; several lines selected make a batch.
 void RunPowerOp(int command, MachineOp op) {
+  const std::vector<MachineRow> machines = SelectedMachineRows();
+  if (machines.size() > 1) return RunBatchPowerOp(command, op, machines);
   const std::optional<Text> vpsid = SelectedRowColumn(ColVpsId);
   if (!vpsid || !Begin(command, *vpsid)) return;
   NoteMainWindowWork(true);
@@ -121,14 +168,16 @@ bool RunColumnCopy(int command) {
   return false;
 }
 
+// The details of every selected machine, separated by a blank line.
 void CopyDetails() {
-  std::array<Text, kMachineDetailsColumns.size()> columns;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    std::optional<Text> text = SelectedRowColumn(kMachineDetailsColumns[i]);
-    if (!text) return;
-    columns[i] = std::move(*text);
+  Text all;
+  for (const MachineRow& m : SelectedMachineRows()) {
+    std::array<Text, kMachineDetailsColumns.size()> columns;
+    for (size_t i = 0; i < columns.size(); ++i) columns[i] = m[kMachineDetailsColumns[i]];
+    if (!all.empty()) all += "\r\n\r\n";
+    all += MachineDetailsText(columns);
   }
-  Copy(MachineDetailsText(columns), true);
+  if (!all.empty()) Copy(all, true);
 }
 
 std::optional<RdpMachine> SelectedRdpMachine() {

@@ -34,8 +34,8 @@ void MachineListView::Create(HWND parent, int x, int y, int w, int h, int id) {
   // A virtual list: it asks for the texts of the lines it shows, so filling
   // it costs the same for 20 and 2,000 machines.
   list = CreateChild(parent, WC_LISTVIEWW, "",
-                     LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP |
-                         WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                     LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_CLIPSIBLINGS |
+                         WS_CLIPCHILDREN,
                      x, y, w, h, id, WS_EX_CLIENTEDGE);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
                LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
@@ -50,10 +50,24 @@ void MachineListView::Create(HWND parent, int x, int y, int w, int h, int id) {
   }
 }
 
+// The focused line when it is selected, else the first selected one: with
+// one line selected, that line.
 int MachineListView::SelectedIndex() const {
+  const int focused = static_cast<int>(
+      SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+  if (focused >= 0 && focused < RowCount()) return focused;
   const int i =
       static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   return i < RowCount() ? i : -1;
+}
+
+std::vector<int> MachineListView::SelectedLines() const {
+  std::vector<int> lines;
+  for (int i = -1; (i = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(i),
+                                                      LVNI_SELECTED))) >= 0 &&
+                   i < RowCount();)
+    lines.push_back(i);
+  return lines;
 }
 
 void MachineListView::ShowRows(std::vector<MachineRow> loaded) {
@@ -80,10 +94,12 @@ void MachineListView::ApplyOrder() {
 }
 
 // A click on a column title sorts by it, a second click reverses the order;
-// the selected machine stays selected wherever it lands.
+// the selected machines stay selected wherever they land.
 void MachineListView::OnColumnClick(int column) {
-  const int line = SelectedIndex();
-  const int selectedRow = line >= 0 ? order[static_cast<size_t>(line)] : -1;
+  std::vector<int> selectedRows;
+  for (int line : SelectedLines()) selectedRows.push_back(order[static_cast<size_t>(line)]);
+  const int focused = SelectedIndex();
+  const int focusedRow = focused >= 0 ? order[static_cast<size_t>(focused)] : -1;
   if (column == sortColumn) {
     sortDescending = !sortDescending;
   } else {
@@ -91,9 +107,7 @@ void MachineListView::OnColumnClick(int column) {
     sortDescending = false;
   }
   ApplyOrder();
-  if (selectedRow < 0) return;
-  for (int i = 0; i < RowCount(); ++i)
-    if (order[static_cast<size_t>(i)] == selectedRow) return SelectLine(i);
+  SelectRows(selectedRows, focusedRow);
 }
 
 void MachineListView::SelectLine(int line) {
@@ -103,6 +117,45 @@ void MachineListView::SelectLine(int line) {
   LVITEMW select{};
   select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   SendMessageW(list, LVM_SETITEMSTATE, line, reinterpret_cast<LPARAM>(&select));
+}
+
+// Selects the lines of these rows (indices into `rows`) and nothing else; the
+// focus goes to focusedRow's line, or the first selected one.
+void MachineListView::SelectRows(const std::vector<int>& wanted, int focusedRow) {
+  std::vector<bool> take(rows.size());
+  for (int r : wanted)
+    if (r >= 0 && static_cast<size_t>(r) < rows.size()) take[static_cast<size_t>(r)] = true;
+  LVITEMW clear{};
+  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  int focusLine = -1;
+  for (int i = 0; i < RowCount(); ++i) {
+    const int r = order[static_cast<size_t>(i)];
+    if (!take[static_cast<size_t>(r)]) continue;
+    LVITEMW select{};
+    select.state = select.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&select));
+    if (focusLine < 0 || r == focusedRow) focusLine = i;
+  }
+  if (focusLine < 0) return;
+  LVITEMW focus{};
+  focus.state = focus.stateMask = LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, focusLine, reinterpret_cast<LPARAM>(&focus));
+  SendMessageW(list, LVM_ENSUREVISIBLE, focusLine, FALSE);
+}
+
+// 选择即将到期的机器: the machines expired or expiring by the end of the
+// seventh day after today (by dates, whatever the hour).
+void MachineListView::SelectExpiring(const Date& today) {
+  char midnight[32];
+  std::snprintf(midnight, sizeof midnight, "%04d-%02d-%02d 00:00:00", today.year, today.month,
+                today.day);
+  const long long now = ParseDateTime(midnight).value_or(0) + 86400;
+  std::vector<int> wanted;
+  for (int r = 0; r < RowCount(); ++r)
+    if (ExpiryOf(rows[static_cast<size_t>(r)][ColExpiry], now) != Expiry::None) wanted.push_back(r);
+  SetFocus(list);
+  SelectRows(wanted, -1);
 }
 
 bool MachineListView::SelectedLinePoint(POINT& screen) const {

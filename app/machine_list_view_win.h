@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "base/today.h"
 #include "portal/machine_list.h"
 
 namespace qx {
@@ -36,14 +37,22 @@ struct MachineListView {
   // Selects the first line whose address holds the text, with the focus in
   // the list; the same text again moves on to the next such line.
   void Search(const Text& wanted);
+  // Selects that line alone, focused.
   void SelectLine(int line);
+  // Selects the lines of these rows (indices into `rows`) alone.
+  void SelectRows(const std::vector<int>& wanted, int focusedRow);
+  // Selects the machines that expire within 7 days of today or have expired.
+  void SelectExpiring(const Date& today);
   // The selected line's bottom left corner (a little in), in screen
   // coordinates, scrolled into view; false when no line is selected.
   bool SelectedLinePoint(POINT& screen) const;
 
   int RowCount() const { return static_cast<int>(rows.size()); }
-  // The selected line's position in the list (-1: none).
+  // The line the one-machine commands act on (-1: none selected): the
+  // focused line when it is selected, else the first selected one.
   int SelectedIndex() const;
+  // Every selected line, in list order.
+  std::vector<int> SelectedLines() const;
   // The machine shown at a line of the list, whatever the order.
   const MachineRow& RowAt(int line) const {
     return rows[static_cast<size_t>(order[static_cast<size_t>(line)])];

@@ -11,6 +11,7 @@
 #include "app/top_windows.h"
 #include "app/window_util_win.h"
 #include "base/config.h"
+#include "base/today.h"
 #include "portal/version_check.h"
 
 namespace qx {
@@ -57,6 +58,9 @@ void RouteMainCommand(MainWindow& w, int id, int code) {
     case CmdRefresh:
       w.RefreshMachineList();
       return;
+    case CmdSelectExpiring:
+      w.view.SelectExpiring(Today());
+      return;
     case CmdBuyVps:
       ShellOpen(PortalBaseUrl() + "//business/tarn/gxip.html");
       return;
@@ -85,9 +89,12 @@ void RouteListAction(const NMHDR& hdr) {
       ConnectSelectedMachine();
       return;
     case LVN_KEYDOWN:
-      // Ctrl+C copies the selected machine's remote address.
-      if (reinterpret_cast<const NMLVKEYDOWN&>(hdr).wVKey == 'C' && GetKeyState(VK_CONTROL) < 0)
+      // Ctrl+C copies the focused machine's remote address; Ctrl+A selects all.
+      if (GetKeyState(VK_CONTROL) >= 0) return;
+      if (reinterpret_cast<const NMLVKEYDOWN&>(hdr).wVKey == 'C')
         RunMachineCommand(CmdCopyRemoteAddress);
+      if (reinterpret_cast<const NMLVKEYDOWN&>(hdr).wVKey == 'A')
+        ListView_SetItemState(hdr.hwndFrom, -1, LVIS_SELECTED, LVIS_SELECTED);
       return;
   }
 }

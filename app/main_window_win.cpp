@@ -133,7 +133,9 @@ void MainWindow::ShowWorking(bool on) {
 // ("0台（第2页读取失败）" is longer than the layout's box) and the notice line
 // starts after it.
 void MainWindow::ShowCount() {
-  SetLabelText(count, working ? Text("正在处理…") : countText);
+  SetLabelText(count, !progressText.empty() ? progressText
+                      : working             ? Text("正在处理…")
+                                            : countText);
   const std::wstring text = Wide(GetWindowTextGbk(count));
   SIZE size{};
   {
@@ -360,6 +362,19 @@ const FlowOwner& MainWindowFlows() {
 
 void RefreshMainList() {
   if (g_main && g_main->hwnd) g_main->RefreshMachineList();
+}
+
+void ShowMainWindowProgress(std::string_view text) {
+  if (!g_main || !g_main->hwnd) return;
+  g_main->progressText = text;
+  g_main->ShowCount();
+}
+
+std::vector<MachineRow> SelectedMachineRows() {
+  std::vector<MachineRow> rows;
+  if (!g_main || !g_main->hwnd) return rows;
+  for (int line : g_main->view.SelectedLines()) rows.push_back(g_main->view.RowAt(line));
+  return rows;
 }
 
 std::optional<Text> SelectedRowColumn(int n) {

@@ -24,6 +24,7 @@ struct MainWindow {
   UniqueBitmap contactBitmap;
   bool loading = false;  // a load runs: a second 刷新 is ignored until it ends
   Text countText;        // the count label's text while no work is shown
+  Text progressText;     // a batch's progress, shown before all else when set
   int pendingWork = 0;   // commands whose portal work has not come back
   unsigned workSerial = 0;
   bool working = false;  // "正在处理…" shown
@@ -38,6 +39,7 @@ struct MainWindow {
   // 刷新: the list emptied and loaded again; ignored while a load runs.
   void RefreshMachineList();
   void NoteWork(bool queued);
+  void ShowCount();
   // The window shown, restored and centred (the tray icon's 打开).
   void Restore();
 
@@ -53,7 +55,6 @@ struct MainWindow {
   void ShowLoading(std::string_view text);
   void SetLabelText(HWND label, std::string_view text);
   void HideLoading();
-  void ShowCount();
   void ShowWorking(bool on);
   void OnTray(LPARAM lp);
   HBRUSH OnLabelColour(HDC dc, HWND label);

@@ -14,6 +14,7 @@ constexpr MenuEntry kListMenu[] = {
     {0, "刷新", CmdRefresh, true},
     {0, "同步", CmdSync, true},
     {0, "自助换机", CmdControlPanel, true},
+    {0, "选择即将到期的机器", CmdSelectExpiring, true},
     {0, "复制", 0, true},
     {1, "复制业务标识", CmdCopyBusinessId, true},
     {1, "复制远程I P", CmdCopyRemoteAddress, true},

@@ -7,9 +7,11 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "base/handles_win.h"
 #include "base/text.h"
+#include "portal/machine_list.h"
 
 namespace qx {
 
@@ -36,5 +38,7 @@ UniqueMenu BuildPopupMenu(std::span<const MenuEntry> entries,
 // when no line is selected (or there is no main window). The selected-machine
 // commands read their machine this way.
 std::optional<Text> SelectedRowColumn(int n);
+// Every selected machine, in list order.
+std::vector<MachineRow> SelectedMachineRows();
 
 }  // namespace qx

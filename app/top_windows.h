@@ -27,6 +27,8 @@ const FlowOwner& MainWindowFlows();
 // While work waits behind other work, or has run for a second, the main
 // window shows it: "正在处理…" where the count is, the busy cursor over the list.
 void NoteMainWindowWork(bool queued);
+// A batch's progress in the count label, before all else; empty: the count again.
+void ShowMainWindowProgress(std::string_view text);
 // The reload of 刷新 (ignored while a load runs), also used after a sync.
 void RefreshMainList();
 

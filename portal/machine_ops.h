@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "base/text.h"
 
@@ -29,5 +30,17 @@ struct VerdictBox {
   BoxIcon icon;
 };
 VerdictBox MachineOpVerdictBox(MachineOp op, bool succeeded);
+
+// Several machines at once (start, stop, restart): the one question before,
+// the progress in the count label, the one box after. A failure names the
+// machine by its 业务标识 with the portal's own text (its reply's "text").
+struct OpFailure {
+  Text machine;
+  Text portalText;
+};
+Text MachineOpReplyText(std::string_view reply);
+Text BatchConfirmText(MachineOp op, size_t count);
+Text BatchProgressText(MachineOp op, size_t done, size_t count);
+Text BatchSummaryText(MachineOp op, size_t count, const std::vector<OpFailure>& failed);
 
 }  // namespace qx

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// The other Windows headers need windows.h first.
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -51,6 +53,28 @@ void PutOnClipboard(const std::wstring& text) {
   GlobalUnlock(g);
   SetClipboardData(CF_UNICODETEXT, g);
   CloseClipboard();
+}
+
+std::vector<int> SelectedLines(HWND list) {
+  std::vector<int> lines;
+  for (DWORD_PTR i = static_cast<DWORD_PTR>(-1);
+       SendMessageTimeoutW(list, LVM_GETNEXTITEM, i, LVNI_SELECTED, SMTO_ABORTIFHUNG, 10000, &i) &&
+       static_cast<int>(i) >= 0;)
+    lines.push_back(static_cast<int>(i));
+  return lines;
+}
+
+// A click on a line with a key held (VK_SHIFT, VK_CONTROL; 0: none).
+void ClickLine(HWND list, int line, WORD key) {
+  POINT at{};
+  ASSERT_TRUE(ListLineCentre(list, line, at));
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = key;
+  if (key) SendInput(1, &in, sizeof in);
+  LeftClickAt(at);
+  in.ki.dwFlags = KEYEVENTF_KEYUP;
+  if (key) SendInput(1, &in, sizeof in);
 }
 
 }  // namespace
@@ -196,6 +220,62 @@ TEST_F(MachineCommandsTest, PowerCommandsAndSyncPostTheIdAndReportTheVerdict) {
   EXPECT_EQ(Requests("//user/cloudManage/"), before + 1);
   EXPECT_EQ(lastPost(), "//user/cloudManage/restart.html id=" + WideToUtf8(rows[2][12]));
   EXPECT_FALSE(program->FindMessageBox());
+}
+
+TEST_F(MachineCommandsTest, SeveralLinesActedOnTogether) {
+  ASSERT_TRUE(OpenMain());
+  const std::vector<Row> rows = Rows();
+  portal.Set("refuse_id=" + WideToUtf8(rows[1][12]));
+  // Shift and Ctrl as in Explorer: lines 0 to 1, then line 3 added.
+  ClickLine(list, 0, 0);
+  ClickLine(list, 1, VK_SHIFT);
+  ClickLine(list, 3, VK_CONTROL);
+  ASSERT_TRUE(WaitFor([&] { return SelectedLines(list) == std::vector<int>{0, 1, 3}; }, 5000));
+
+  // One question, nothing sent before the answer; then one request per
+  // machine in list order and one box naming the refused machine.
+  const size_t before = Requests("//user/cloudManage/");
+  PostMessageW(main, WM_COMMAND, CmdRestart, 0);
+  HWND ask = program->WaitMessageBox();
+  ASSERT_TRUE(ask);
+  EXPECT_EQ(MessageBoxText(ask), L"确定重启选中的 3 台机器吗？");
+  EXPECT_EQ(Requests("//user/cloudManage/"), before);
+  PressDialogButton(ask, IDYES);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(ask); }));
+  ExpectBox(CloseBox(),
+            L"2 台机器重启成功，1 台失败：\r\n" + rows[1][1] + L"：该机器正在维护，请稍后再试",
+            L"系统提示：", Icon::Exclamation);
+  std::vector<std::string> ids;
+  const std::vector<std::string> posts = portal.LogLines("//user/cloudManage/");
+  for (size_t i = before; i < posts.size(); ++i) {
+    EXPECT_EQ(JsonString(posts[i], "path"), "//user/cloudManage/restart.html");
+    ids.push_back(JsonString(posts[i], "body_raw"));
+  }
+  EXPECT_EQ(ids, (std::vector<std::string>{"id=" + WideToUtf8(rows[0][12]),
+                                           "id=" + WideToUtf8(rows[1][12]),
+                                           "id=" + WideToUtf8(rows[3][12])}));
+  EXPECT_EQ(Text(GetDlgItem(main, IdMainCount)).find(L"正在"), std::wstring::npos);
+  EXPECT_FALSE(program->FindMessageBox());
+  portal.Set("refuse_id=");
+
+  // One-machine commands take the focused line; 复制详细信息 takes them all.
+  Run(CmdCopyBusinessId);
+  EXPECT_EQ(ReadClipboard().wide, rows[3][1]);
+  Run(CmdCopyDetails);
+  const std::wstring details = ReadClipboard().wide;
+  EXPECT_EQ(details.find(L"业务标识：" + rows[0][1]), 0u);
+  EXPECT_NE(details.find(L"\r\n\r\n业务标识：" + rows[1][1]), std::wstring::npos);
+  EXPECT_NE(details.find(L"\r\n\r\n业务标识：" + rows[3][1]), std::wstring::npos);
+
+  // 选择即将到期的机器: exactly the expired one and those expiring in 2 and 5 days.
+  portal.Set("expiry_soon=1");
+  Run(CmdRefresh);
+  ASSERT_TRUE(WaitLoaded());
+  Run(CmdSelectExpiring);
+  std::vector<std::wstring> expiring;
+  const std::vector<Row> reloaded = Rows();
+  for (int line : SelectedLines(list)) expiring.push_back(reloaded[line][1]);
+  EXPECT_EQ(expiring, (std::vector<std::wstring>{L"QX000001", L"QX000002", L"QX000003"}));
 }
 
 TEST_F(MachineCommandsTest, CopiesPutTheGbkTextAndItsUnicodeOnTheClipboard) {

@@ -26,5 +26,13 @@ TEST(MachineOps, Verdicts) {
   EXPECT_FALSE(MachineOpSucceeded(MachineOp::Sync, "{\"result\":false,\"text\":\"同步失败\"}"));
 }
 
+TEST(MachineOps, BatchTexts) {
+  EXPECT_EQ(BatchConfirmText(MachineOp::Restart, 5), "确定重启选中的 5 台机器吗？");
+  EXPECT_EQ(MachineOpReplyText("{\"result\":false,\"text\":\"业务不存在\"}"), "业务不存在");
+  EXPECT_EQ(BatchSummaryText(MachineOp::Stop, 3, {}), "3 台机器关机成功");
+  EXPECT_EQ(BatchSummaryText(MachineOp::Start, 3, {{"QX2", "业务不存在"}, {"QX3", ""}}),
+            "1 台机器开机成功，2 台失败：\r\nQX2：业务不存在\r\nQX3：无回复");
+}
+
 }  // namespace
 }  // namespace qx

@@ -270,6 +270,8 @@ class Handler(BaseHTTPRequestHandler):
                 return self.send_json({"result": False, "text": "操作过于频繁，请稍后再试"})
             if not portal.known_vpsid(vpsid):
                 return self.send_json({"result": False, "text": "业务不存在"})
+            if vpsid == portal.opt("refuse_id"):
+                return self.send_json({"result": False, "text": "该机器正在维护，请稍后再试"})
             text, state = START_TEXTS[path[18:]]
             portal.set_state(vpsid, state)
             return self.send_json({"result": True, "text": text})
@@ -454,7 +456,7 @@ def options_from(args):
             "refuse": args.refuse, "machines": args.machines,
             "notice_charset": args.notice_charset, "notice": args.notice,
             "login_notice": args.login_notice, "announcement": args.announcement,
-            "balance": args.balance, "ssh_machine": "", "op_reply": "", "hostile_row": False,
+            "balance": args.balance, "ssh_machine": "", "op_reply": "", "refuse_id": "", "hostile_row": False,
             "expiry_soon": False, "ticket": args.ticket, "panel_single_use": False}
 
 

@@ -169,7 +169,7 @@ class Portal:
                     "expired": bool, "refuse": bool, "machines": int,
                     "notice_charset": str, "notice": str, "login_notice": str,
                     "announcement": str, "balance": str, "remember": bool,
-                    "ssh_machine": str, "op_reply": str, "hostile_row": bool,
+                    "ssh_machine": str, "op_reply": str, "refuse_id": str, "hostile_row": bool,
                     "expiry_soon": bool, "ticket": str, "panel_single_use": bool}
 
     def __init__(self, options, accounts, log_path=None):
