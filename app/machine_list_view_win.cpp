@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/expiry_balloon_win.h"
 #include "app/window_util_win.h"
 #include "portal/machine_order.h"
 
@@ -105,6 +106,29 @@ void MachineListView::SelectLine(int line) {
   SendMessageW(list, LVM_SETITEMSTATE, line, reinterpret_cast<LPARAM>(&select));
 }
 
+void MachineListView::SortAndSelect(int column, const std::vector<int>& wanted) {
+  sortColumn = column;
+  sortDescending = false;
+  ApplyOrder();
+  std::vector<bool> chosen(rows.size());
+  for (int r : wanted)
+    if (r >= 0 && r < RowCount()) chosen[static_cast<size_t>(r)] = true;
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  int first = -1;
+  for (int line = RowCount() - 1; line >= 0; --line) {
+    if (!chosen[static_cast<size_t>(order[static_cast<size_t>(line)])]) continue;
+    item.state = item.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, line, reinterpret_cast<LPARAM>(&item));
+    first = line;
+  }
+  if (first < 0) return;
+  item.state = item.stateMask = LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, first, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list, LVM_ENSUREVISIBLE, first, FALSE);
+}
+
 bool MachineListView::SelectedLinePoint(POINT& screen) const {
   const int line = SelectedIndex();
   if (line < 0) return false;
@@ -123,12 +147,7 @@ LRESULT MachineListView::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
   if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
   const int line = static_cast<int>(draw.nmcd.dwItemSpec);
   if (line < 0 || line >= RowCount()) return CDRF_DODEFAULT;
-  SYSTEMTIME t;
-  GetLocalTime(&t);
-  char now[32];
-  std::snprintf(now, sizeof now, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
-                t.wHour, t.wMinute, t.wSecond);
-  switch (ExpiryOf(CellText(line, ColExpiry), ParseDateTime(now).value_or(0))) {
+  switch (ExpiryOf(CellText(line, ColExpiry), ExpiryClockNow())) {
     case Expiry::Past:
       draw.clrText = RGB(128, 128, 128);
       break;

@@ -37,6 +37,9 @@ struct MachineListView {
   // the list; the same text again moves on to the next such line.
   void Search(const Text& wanted);
   void SelectLine(int line);
+  // Sorted by a column, ascending, with exactly the lines of these rows
+  // (indices into `rows`) selected, the earliest line focused and in view.
+  void SortAndSelect(int column, const std::vector<int>& wanted);
   // The selected line's bottom left corner (a little in), in screen
   // coordinates, scrolled into view; false when no line is selected.
   bool SelectedLinePoint(POINT& screen) const;

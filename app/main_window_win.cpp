@@ -207,6 +207,7 @@ void MainWindow::StartLoad(const char* what) {
         timing->Total();
         timing->Add("rows", view.RowCount());
         timing->Report();
+        expiryBalloon.Offer(view, tray);
       });
 }
 
@@ -250,6 +251,11 @@ void MainWindow::OnTray(LPARAM lp) {
       PopupMenuAtCursor(hwnd, menu.get());
       break;
     }
+    case 4:
+      Restore();
+      SetForegroundWindow(hwnd);
+      expiryBalloon.ShowMachines(view);
+      break;
   }
 }
 
