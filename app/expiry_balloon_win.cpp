@@ -64,7 +64,6 @@ void ExpiryBalloon::Offer(const MachineListView& view, TrayIcon& tray) {
   KeepBalloonDay(today);
   TimingLine line("balloon");
   line.Add("machines", static_cast<long long>(soon.size()));
-  line.Add("text", text);
   line.Report();
 }
 
