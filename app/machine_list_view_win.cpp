@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/expiry_balloon_win.h"
 #include "app/window_util_win.h"
 #include "portal/machine_order.h"
 
@@ -158,6 +159,13 @@ void MachineListView::SelectExpiring(const Date& today) {
   SelectRows(wanted, -1);
 }
 
+void MachineListView::SortAndSelect(int column, const std::vector<int>& wanted) {
+  sortColumn = column;
+  sortDescending = false;
+  ApplyOrder();
+  SelectRows(wanted, -1);  // the first line in the new order takes the focus
+}
+
 bool MachineListView::SelectedLinePoint(POINT& screen) const {
   const int line = SelectedIndex();
   if (line < 0) return false;
@@ -176,12 +184,7 @@ LRESULT MachineListView::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
   if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
   const int line = static_cast<int>(draw.nmcd.dwItemSpec);
   if (line < 0 || line >= RowCount()) return CDRF_DODEFAULT;
-  SYSTEMTIME t;
-  GetLocalTime(&t);
-  char now[32];
-  std::snprintf(now, sizeof now, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
-                t.wHour, t.wMinute, t.wSecond);
-  switch (ExpiryOf(CellText(line, ColExpiry), ParseDateTime(now).value_or(0))) {
+  switch (ExpiryOf(CellText(line, ColExpiry), ExpiryClockNow())) {
     case Expiry::Past:
       draw.clrText = RGB(128, 128, 128);
       break;

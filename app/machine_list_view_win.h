@@ -43,6 +43,9 @@ struct MachineListView {
   void SelectRows(const std::vector<int>& wanted, int focusedRow);
   // Selects the machines that expire within 7 days of today or have expired.
   void SelectExpiring(const Date& today);
+  // Sorted by a column, ascending, with exactly the lines of these rows
+  // (indices into `rows`) selected, the earliest line focused and in view.
+  void SortAndSelect(int column, const std::vector<int>& wanted);
   // The selected line's bottom left corner (a little in), in screen
   // coordinates, scrolled into view; false when no line is selected.
   bool SelectedLinePoint(POINT& screen) const;

@@ -209,6 +209,7 @@ void MainWindow::StartLoad(const char* what) {
         loading = false;
         timing->Total();
         timing->Add("rows", view.RowCount());
+        expiryBalloon.Offer(view, tray);  // its timing line comes before the load's
         timing->Report();
       });
 }
@@ -253,6 +254,11 @@ void MainWindow::OnTray(LPARAM lp) {
       PopupMenuAtCursor(hwnd, menu.get());
       break;
     }
+    case 4:
+      Restore();
+      SetForegroundWindow(hwnd);
+      expiryBalloon.ShowMachines(view);
+      break;
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "app/expiry_balloon_win.h"
 #include "app/machine_list_view_win.h"
 #include "app/tray_win.h"
 #include "base/flow_runner_win.h"
@@ -21,6 +22,7 @@ struct MainWindow {
   HWND contactPicture = nullptr;
   MachineListView view;
   TrayIcon tray;
+  ExpiryBalloon expiryBalloon;
   UniqueBitmap contactBitmap;
   bool loading = false;  // a load runs: a second 刷新 is ignored until it ends
   Text countText;        // the count label's text while no work is shown

@@ -46,6 +46,17 @@ void TrayIcon::Remove() {
   placed_ = false;
 }
 
+void TrayIcon::ShowBalloon(const std::wstring& text) {
+  if (!placed_) return;
+  NOTIFYICONDATAW nid = IconData(owner_);
+  nid.uFlags = NIF_INFO;
+  wcsncpy(nid.szInfoTitle, nid.szTip, sizeof nid.szInfoTitle / sizeof nid.szInfoTitle[0] - 1);
+  wcsncpy(nid.szInfo, text.c_str(), sizeof nid.szInfo / sizeof nid.szInfo[0] - 1);
+  nid.dwInfoFlags = NIIF_INFO;
+  nid.uTimeout = 10000;
+  Shell_NotifyIconW(NIM_MODIFY, &nid);
+}
+
 bool TrayIcon::HandleTaskbarCreated(UINT msg) {
   if (msg != TaskbarCreatedMessage() || !owner_) return false;
   placed_ = false;
@@ -62,6 +73,8 @@ int TrayIcon::EventKind(LPARAM lp) {
     case WM_RBUTTONUP:
     case WM_CONTEXTMENU:
       return 3;
+    case NIN_BALLOONUSERCLICK:
+      return 4;
     default:
       return 0;
   }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace qx {
 
 class TrayIcon {
@@ -14,8 +16,11 @@ class TrayIcon {
   // Call from the owner's window procedure; true when the message was the
   // taskbar's restart, after which the icon has been placed again.
   bool HandleTaskbarCreated(UINT msg);
+  // A balloon over the icon (an information one, titled with the program's tip).
+  void ShowBalloon(const std::wstring& text);
   // The kind of a tray callback: 1 left button up, 2 double-click,
-  // 3 right button up or context-menu key, 0 anything else.
+  // 3 right button up or context-menu key, 4 a click on the balloon, 0
+  // anything else.
   static int EventKind(LPARAM lp);
 
  private:

@@ -1,5 +1,5 @@
-// Today's date: the clock's, or the one QARVEX_TODAY (YYYY-MM-DD) names, so
-// that the tests can be given any day they need.
+// Today's date. QARVEX_TODAY=YYYY-MM-DD stands in for the clock's date (the
+// tests simulate a day with it); the time of day stays the clock's.
 #pragma once
 
 #include <optional>
@@ -11,11 +11,10 @@ struct Date {
   int year, month, day;
 };
 
-// A date written YYYY-MM-DD (nothing around it), or nothing when the text is
-// not one or names no real day.
+// "YYYY-MM-DD" as a date; nothing for anything else (or a day the month lacks).
 std::optional<Date> ParseDate(std::string_view text);
 
-// Today in local time; QARVEX_TODAY replaces it when it holds a date.
+// The local date, or QARVEX_TODAY's when it holds a date (Windows only).
 Date Today();
 
 }  // namespace qx

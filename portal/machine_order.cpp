@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <string>
 
 namespace qx {
 namespace {
@@ -135,6 +136,29 @@ Expiry ExpiryOf(std::string_view expiryText, long long now) {
   if (left <= 3 * 86400LL) return Expiry::Within3Days;
   if (left <= 7 * 86400LL) return Expiry::Within7Days;
   return Expiry::None;
+}
+
+std::vector<int> ExpiringRows(const std::vector<MachineRow>& rows, long long now) {
+  std::vector<int> found;
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (ExpiryOf(rows[i][ColExpiry], now) != Expiry::None) found.push_back(static_cast<int>(i));
+  return found;
+}
+
+Text ExpiryNoticeText(const std::vector<MachineRow>& rows, const std::vector<int>& expiring) {
+  if (expiring.empty()) return {};
+  const MachineRow* first = nullptr;
+  long long firstAt = 0;
+  for (int i : expiring) {
+    const MachineRow& row = rows[static_cast<std::size_t>(i)];
+    const long long at = ParseDateTime(row[ColExpiry]).value_or(0);
+    if (!first || at < firstAt) first = &row, firstAt = at;
+  }
+  const Text& when = (*first)[ColExpiry];  // YYYY-MM-DD HH:MM:SS
+  const int month = (when[5] - '0') * 10 + (when[6] - '0');
+  const int day = (when[8] - '0') * 10 + (when[9] - '0');
+  return std::to_string(expiring.size()) + " 台机器将在 7 天内到期，最早：" +
+         (*first)[ColBusinessId] + " " + std::to_string(month) + "月" + std::to_string(day) + "日";
 }
 
 }  // namespace qx

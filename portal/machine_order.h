@@ -34,4 +34,11 @@ std::vector<int> SortedOrder(const std::vector<MachineRow>& rows, int column, bo
 enum class Expiry { None, Past, Within3Days, Within7Days };
 Expiry ExpiryOf(std::string_view expiryText, long long now);
 
+// The rows (indices, in page order) that have expired or expire within 7
+// days at `now`.
+std::vector<int> ExpiringRows(const std::vector<MachineRow>& rows, long long now);
+// The tray's word on them: "3 台机器将在 7 天内到期，最早：QX000001 12月12日"
+// (the earliest by expiry time); empty for none.
+Text ExpiryNoticeText(const std::vector<MachineRow>& rows, const std::vector<int>& expiring);
+
 }  // namespace qx

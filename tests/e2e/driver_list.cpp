@@ -117,6 +117,33 @@ std::vector<Row> ReadListView(HWND list, int columns) {
   return rows;
 }
 
+std::wstring BalloonText() {
+  std::wstring text;
+  EnumWindows(
+      [](HWND h, LPARAM out) {
+        wchar_t cls[64];
+        if (!IsWindowVisible(h) || !GetClassNameW(h, cls, 64) ||
+            _wcsicmp(cls, TOOLTIPS_CLASSW) != 0 || !(GetWindowLongW(h, GWL_STYLE) & TTS_BALLOON))
+          return TRUE;
+        RemoteMemory mem(h, sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t));
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        if (!mem.ok() || !mem.Write(0, &tool, sizeof tool) ||
+            !SendMessageW(h, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(mem.at(0))) ||
+            !mem.Read(0, &tool, sizeof tool))
+          return TRUE;
+        tool.lpszText = reinterpret_cast<LPWSTR>(mem.at(sizeof tool));
+        mem.Write(0, &tool, sizeof tool);
+        SendMessageW(h, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(mem.at(0)));
+        std::wstring buf(kTextChars, L'\0');
+        mem.Read(sizeof tool, buf.data(), buf.size() * sizeof(wchar_t));
+        reinterpret_cast<std::wstring*>(out)->assign(buf.c_str());
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
 void SelectListLine(HWND list, int row) {
   RemoteMemory mem(list, sizeof(LVITEMW));
   if (!mem.ok()) return;

@@ -48,6 +48,10 @@ void SelectListLine(HWND list, int row);
 // The centre of a line in screen coordinates.
 bool ListLineCentre(HWND list, int row, POINT& screen);
 
+// The text of the visible tray balloon (a balloon tooltip of any process,
+// the shell's), empty when none shows.
+std::wstring BalloonText();
+
 // A visible popup menu (class #32768) of the process, or null.
 HWND FindPopupMenu(DWORD pid);
 // Real clicks at a screen point (SendInput).

@@ -1,10 +1,12 @@
 // Remote Desktop and the list, driven as a user would against the demo
 // portal: the connection file (the test prefix's .rdp association points at
-// rdp_recorder.exe), sorting, expiry colours, keys and a window that grows.
+// rdp_recorder.exe), sorting, expiry colours and the expiry balloon, keys and
+// a window that grows.
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h:
 #include <commctrl.h>
+#include <shellapi.h>
 #include <wincrypt.h>
 
 #include <algorithm>
@@ -291,9 +293,38 @@ bool HasPixel(POINT from, int width, COLORREF colour) {
 
 constexpr wchar_t kPlacementKey[] = L"Software\\QARVEX\\Terminal";
 
-TEST_F(MachineCommandsTest, SortColoursKeysAndAWindowThatGrows) {
+// A day `days` from today as "YYYY-MM-DD", and as the balloon writes it ("12月9日").
+std::pair<std::wstring, std::wstring> Day(int days) {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  FILETIME f;
+  SystemTimeToFileTime(&t, &f);
+  ULARGE_INTEGER u{{f.dwLowDateTime, f.dwHighDateTime}};
+  u.QuadPart += days * 864000000000LL;
+  f = {u.LowPart, u.HighPart};
+  FileTimeToSystemTime(&f, &t);
+  wchar_t iso[16];
+  swprintf(iso, 16, L"%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
+  return {iso, std::to_wstring(t.wMonth) + L"月" + std::to_wstring(t.wDay) + L"日"};
+}
+
+TEST_F(MachineCommandsTest, SortColoursKeysBalloonAndAWindowThatGrows) {
   RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-  ASSERT_TRUE(OpenMain("expiry_soon=1"));
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\QARVEX", L"ExpiryBalloonDay");
+  const std::wstring timing = L"C:\\qarvex-balloon-timing.log";
+  DeleteFileW(timing.c_str());
+  const auto balloons = [&] {
+    size_t n = 0;
+    for (const std::string& line : SplitCrLf(ReadFileBytes(timing)))
+      n += line.rfind("balloon ", 0) == 0;
+    return n;
+  };
+  // Today simulated as the clock's day: machines expired a day ago, and in 2 and 5 days.
+  ASSERT_TRUE(
+      OpenMain("expiry_soon=1", {L"QARVEX_TODAY=" + Day(0).first, L"QARVEX_TIMING_LOG=" + timing}));
+  const std::wstring said = L"3 台机器将在 7 天内到期，最早：QX000001 " + Day(-1).second;
+  EXPECT_TRUE(WaitFor([&] { return BalloonText() == said; }, 10000)) << WideToUtf8(BalloonText());
+  EXPECT_TRUE(WaitFor([&] { return balloons() == 1; }, 5000));
   std::vector<Row> expected = ParseJsonRows(HttpGet(portal.url + "/__admin/machines"));
   for (size_t i = 0; i < expected.size(); ++i)
     expected[i].insert(expected[i].begin(), std::to_wstring(i + 1));
@@ -344,6 +375,15 @@ TEST_F(MachineCommandsTest, SortColoursKeysAndAWindowThatGrows) {
         << WideToUtf8(id);
   }
 
+  // A click on the balloon: still by 到期时间, with the expiring machines
+  // selected, the earliest focused.
+  SelectListLine(list, 5);
+  PostMessageW(main, kTrayMessage, 1, NIN_BALLOONUSERCLICK);
+  EXPECT_TRUE(WaitFor([&] { return ListSelectedIndex(list) == 0; }, 5000));
+  EXPECT_EQ(Column(Rows(), 0), ascending);
+  for (int line = -1; (line = ListView_GetNextItem(list, line, LVNI_SELECTED)) >= 0;)
+    EXPECT_LT(lineOf(shown[static_cast<size_t>(line)][1].c_str()), 3) << line;
+
   // A command acts on the line the user chose, wherever the sort put it.
   SelectListLine(list, 5);
   Run(CmdCopySystemPassword);
@@ -362,6 +402,10 @@ TEST_F(MachineCommandsTest, SortColoursKeysAndAWindowThatGrows) {
   EXPECT_TRUE(WaitFor([&] { return Requests("//user/cloud/menu/outstart") == before + 1; }, 10000));
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Column(Rows(), 0), ascending);
+  // No second balloon the same day (its line would come before the reload's).
+  ASSERT_TRUE(
+      WaitFor([&] { return ReadFileBytes(timing).find("refreshed") != std::string::npos; }));
+  EXPECT_EQ(balloons(), 1u);
   // Enter on a line connects: the connection file appears beside the program.
   POINT line0;
   ASSERT_TRUE(ListLineCentre(list, 0, line0));
@@ -385,7 +429,9 @@ TEST_F(MachineCommandsTest, SortColoursKeysAndAWindowThatGrows) {
   EXPECT_EQ(grown.bottom - grown.top, 900);
   PostMessageW(main, WM_CLOSE, 0, 0);
   ASSERT_TRUE(program->WaitExit(20000));
-  ASSERT_TRUE(OpenMain());
+  // The next day (the day of the last balloon is kept), one balloon again.
+  ASSERT_TRUE(OpenMain({}, {L"QARVEX_TODAY=" + Day(1).first, L"QARVEX_TIMING_LOG=" + timing}));
+  EXPECT_TRUE(WaitFor([&] { return balloons() == 2; }, 5000));
   RECT again;
   GetWindowRect(main, &again);
   EXPECT_EQ(again.right - again.left, grown.right - grown.left);

@@ -68,6 +68,17 @@ TEST(MachineOrder, ExpiryMarks) {
   EXPECT_EQ(ExpiryOf("2027-01-17 12:00:00", now), Expiry::Within7Days);
   EXPECT_EQ(ExpiryOf("2027-01-17 12:00:01", now), Expiry::None);
   EXPECT_EQ(ExpiryOf("永久", now), Expiry::None);
+
+  // The tray's word names the earliest, not the first in page order.
+  std::vector<MachineRow> rows = {Row("1", "", "2027-01-16 08:00:00"),
+                                  Row("2", "", "2027-02-01 00:00:00"), Row("3", "", "永久"),
+                                  Row("4", "", "2027-01-09 08:00:00"),
+                                  Row("5", "", "2027-01-12 00:00:00")};
+  rows[3].columns[ColBusinessId] = "YK0004";
+  const std::vector<int> soon = ExpiringRows(rows, now);
+  EXPECT_EQ(soon, (std::vector<int>{0, 3, 4}));
+  EXPECT_EQ(ExpiryNoticeText(rows, soon), "3 台机器将在 7 天内到期，最早：YK0004 1月9日");
+  EXPECT_EQ(ExpiryNoticeText(rows, {}), "");
 }
 
 }  // namespace
