@@ -14,7 +14,6 @@
 #include "portal/control_panel_flow_win.h"
 #include "remote/rdp_win.h"
 #include "remote/ssh_launch_win.h"
-#include "web/fetch_page.h"
 
 namespace {
 
@@ -153,9 +152,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const UINT code = static_cast<UINT>(msg.wParam);
   const bool stopped = qx::StopFlowRunner(kWorkersEndMs);
   qx::SweepLeftoverSecrets(kPuttyReadsAtEndMs);
-  // A request given up on may still be inside WinINet: unloading it under
-  // such a thread could hang the end.
-  if (!stopped || qx::RequestThreadsRunning() > 0) {
+  if (!stopped) {
     qx::TimingLine forced("forced_end");
     forced.Add("waited_ms", static_cast<long long>(kWorkersEndMs));
     forced.Report();

@@ -43,12 +43,4 @@ const char* MethodVerb(int method);
 // when it did not).
 RequestFailure LastRequestFailure();
 
-// Each FetchPage and PlainGet runs on a thread of its own, which the caller
-// waits for until the request's deadline (and a little more): WinINet has no
-// bound on the name lookup, and a lookup that hangs must not hold the caller
-// (it gets an empty result, no answer). The requests' threads not yet ended,
-// those given up on included: the program does not end normally while one
-// may be inside WinINet.
-int RequestThreadsRunning();
-
 }  // namespace qx

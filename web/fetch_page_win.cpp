@@ -4,11 +4,6 @@
 #include <wininet.h>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
-#include <memory>
-#include <system_error>
-#include <thread>
 
 #include "base/handles_win.h"
 #include "base/os_win.h"
@@ -282,7 +277,7 @@ struct Outgoing {
   }
 }
 
-// FetchPage on the thread that runs it (see RunBounded).
+// FetchPage's work.
 Bytes FetchPageHere(std::string_view url, int method, std::string_view postText,
                     Text* cookiesToSend, Text* cookiesReceived, std::string_view extraHeaders,
                     Text* responseHeaders, bool noRedirect, Bytes* postBytes,
@@ -379,85 +374,18 @@ Bytes PlainGetHere(std::string_view url) {
   return body;
 }
 
-// Request threads that have not ended yet, the abandoned ones included.
-std::atomic<int> g_requestThreads{0};
-
-// What one bounded request leaves for its caller.
-struct RequestJob {
-  std::function<void(RequestJob&)> work;  // runs on the request's thread
-  Bytes result;
-  Text cookiesToSend, cookiesReceived, responseHeaders;
-  Bytes postBytes;
-  RequestFailure failure = RequestFailure::None;
-  UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-};
-
-// Runs the request on a thread of its own while the caller waits, at most
-// until the request's deadline and a little more. WinINet bounds connecting,
-// sending and each wait for data, but not the name lookup before them: a
-// lookup that hangs leaves its thread behind (it ends on its own and touches
-// nothing but its job), and the caller gets a failed request (no answer) at
-// the bound. False then.
-bool RunBounded(const std::shared_ptr<RequestJob>& job) {
-  constexpr DWORD kGraceMs = 2000;  // the routines look at the deadline between phases
-  if (!job->done) return false;
-  ++g_requestThreads;
-  try {
-    std::thread([job] {
-      job->work(*job);
-      job->failure = t_failure;
-      --g_requestThreads;  // out of WinINet
-      SetEvent(job->done.get());
-    }).detach();
-  } catch (const std::system_error&) {
-    --g_requestThreads;
-    return false;
-  }
-  const auto bound = static_cast<DWORD>(RequestDeadlineMs(PhaseTimeoutMs())) + kGraceMs;
-  if (WaitForSingleObject(job->done.get(), bound) != WAIT_OBJECT_0) {
-    t_failure = RequestFailure::NoAnswer;
-    return false;
-  }
-  t_failure = job->failure;
-  return true;
-}
-
 }  // namespace
 
 Bytes FetchPage(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
                 Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
                 bool noRedirect, Bytes* postBytes, std::string_view proxy, bool mergeCookies,
                 bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
-  auto job = std::make_shared<RequestJob>();
-  if (cookiesToSend) job->cookiesToSend = *cookiesToSend;
-  if (postBytes) job->postBytes = *postBytes;
-  // The thread works on copies: a caller that stopped waiting has nothing
-  // it could still write to.
-  job->work = [url = Text(url), method, postText = Text(postText), sendCookies = !!cookiesToSend,
-               extraHeaders = Text(extraHeaders), noRedirect, withPostBytes = !!postBytes,
-               proxy = Text(proxy), mergeCookies, completeHeaders, normalizeHeaderNames,
-               socksProxy](RequestJob& j) {
-    j.result = FetchPageHere(url, method, postText, sendCookies ? &j.cookiesToSend : nullptr,
-                             &j.cookiesReceived, extraHeaders, &j.responseHeaders, noRedirect,
-                             withPostBytes ? &j.postBytes : nullptr, proxy, mergeCookies,
-                             completeHeaders, normalizeHeaderNames, socksProxy);
-  };
-  if (!RunBounded(job)) return {};
-  if (cookiesToSend) *cookiesToSend = job->cookiesToSend;
-  if (cookiesReceived) *cookiesReceived = job->cookiesReceived;
-  if (responseHeaders) *responseHeaders = job->responseHeaders;
-  if (postBytes) *postBytes = job->postBytes;
-  return std::move(job->result);
+  return FetchPageHere(url, method, postText, cookiesToSend, cookiesReceived, extraHeaders,
+                       responseHeaders, noRedirect, postBytes, proxy, mergeCookies, completeHeaders,
+                       normalizeHeaderNames, socksProxy);
 }
 
-Bytes PlainGet(std::string_view url) {
-  auto job = std::make_shared<RequestJob>();
-  job->work = [url = Text(url)](RequestJob& j) { j.result = PlainGetHere(url); };
-  if (!RunBounded(job)) return {};
-  return std::move(job->result);
-}
-
-int RequestThreadsRunning() { return g_requestThreads; }
+Bytes PlainGet(std::string_view url) { return PlainGetHere(url); }
 
 RequestFailure LastRequestFailure() { return t_failure; }
 

@@ -144,6 +144,19 @@ std::wstring BalloonText() {
   return text;
 }
 
+void SelectListLines(HWND list, const std::vector<int>& lines) {
+  SelectListLine(list, -1);
+  RemoteMemory mem(list, sizeof(LVITEMW));
+  if (!mem.ok()) return;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | (k + 1 == lines.size() ? LVIS_FOCUSED : 0);
+    mem.Write(0, &item, sizeof item);
+    SendMessageW(list, LVM_SETITEMSTATE, lines[k], reinterpret_cast<LPARAM>(mem.at(0)));
+  }
+}
+
 void SelectListLine(HWND list, int row) {
   RemoteMemory mem(list, sizeof(LVITEMW));
   if (!mem.ok()) return;

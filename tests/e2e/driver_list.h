@@ -44,6 +44,9 @@ std::vector<Row> ReadListView(HWND list, int columns);
 int ListItemCount(HWND list);
 int ListSelectedIndex(HWND list);  // -1: no line selected
 // Selects line `row` (only that one), as a click would.
+// Selects these lines alone, the last one focused (what Ctrl+clicks on them
+// give).
+void SelectListLines(HWND list, const std::vector<int>& lines);
 void SelectListLine(HWND list, int row);
 // The centre of a line in screen coordinates.
 bool ListLineCentre(HWND list, int row, POINT& screen);
