@@ -69,12 +69,12 @@ void MainWindow::CreateControls() {
   SendMessageW(holder, EM_SETLIMITTEXT, 0, 0);
 }
 
-// The picture is decoded on a worker (GDI+ is slow to start) and shown when ready.
+// The picture is composed on a worker and shown when ready.
 void MainWindow::LoadContactPicture() {
   RunFlow(
       Lane::OtherHost, flows,
       [background = GetSysColor(COLOR_BTNFACE)] {
-        return std::make_shared<UniqueBitmap>(LoadPngPicture(kContactPictureId, background));
+        return std::make_shared<UniqueBitmap>(LoadPicture(kContactPictureId, background));
       },
       [this](std::shared_ptr<UniqueBitmap>& bitmap) {
         contactBitmap = std::move(*bitmap);

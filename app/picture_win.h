@@ -1,4 +1,4 @@
-// Embedded PNG pictures as bitmaps for picture boxes.
+// Embedded pictures as bitmaps for picture boxes.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +7,12 @@
 
 namespace qx {
 
-// RCDATA 2: the 92 × 22 contact picture.
+// RCDATA 2: the 92 × 22 contact picture (resources/contact.bmp, decoded
+// from contact.png by tools/make_images.py).
 inline constexpr int kContactPictureId = 2;
 
-// The embedded PNG as a bitmap composed on `background`, resampled to the
-// scaled size above 96 DPI; empty when missing.
-UniqueBitmap LoadPngPicture(int resourceId, COLORREF background);
+// The embedded 32-bit BMP (straight alpha) as a bitmap composed on
+// `background`, resampled to the scaled size above 96 DPI; empty when missing.
+UniqueBitmap LoadPicture(int resourceId, COLORREF background);
 
 }  // namespace qx

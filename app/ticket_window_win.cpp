@@ -68,7 +68,7 @@ void TicketWindow::CreateControls() {
   p = at(283, 142);
   picture = CreateChild(hwnd, L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, p.x, p.y, 96,
                         24, IdTicketContactPicture);
-  contactBitmap = LoadPngPicture(kContactPictureId, GetSysColor(COLOR_BTNFACE));
+  contactBitmap = LoadPicture(kContactPictureId, GetSysColor(COLOR_BTNFACE));
   if (contactBitmap)
     SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(contactBitmap.get()));

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
 """Draws the program's own pictures: the icon (eight sizes, 32-bit, the
 256-pixel image PNG-compressed) and the 92 x 22 contact picture.
-Writes resources/qarvex.ico and resources/contact.png."""
+Writes resources/qarvex.ico and resources/contact.png, then decodes
+contact.png into resources/contact.bmp, the form the program embeds (so it
+needs no PNG decoder): a 32-bit BMP, top-down, BGRA with straight alpha.
+With --bmp only the last step runs."""
 import math
 import os
 import struct
+import sys
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -80,6 +84,48 @@ def ico(sizes):
     return out + b"".join(images)
 
 
+def decode_png(data):
+    """Rows of (r, g, b, a) from an 8-bit RGBA, non-interlaced PNG."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    pos, idat = 8, b""
+    while pos < len(data):
+        n, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + n]
+        if kind == b"IHDR":
+            w, h, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            assert (depth, colour, interlace) == (8, 6, 0)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + n
+    raw, stride, prev, rows = zlib.decompress(idat), w * 4, bytearray(w * 4), []
+    for j in range(h):
+        f, line = raw[j * (stride + 1)], bytearray(raw[j * (stride + 1) + 1:(j + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 4] if i >= 4 else 0
+            b, c = prev[i], prev[i - 4] if i >= 4 else 0
+            if f == 1:
+                line[i] = (line[i] + a) & 255
+            elif f == 2:
+                line[i] = (line[i] + b) & 255
+            elif f == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif f == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[i:i + 4]) for i in range(0, stride, 4)])
+        prev = line
+    return rows
+
+
+def bmp(rows):
+    """A 32-bit BMP file: BITMAPINFOHEADER with a negative height (top-down), BGRA."""
+    h, w = len(rows), len(rows[0])
+    pixels = b"".join(bytes((b, g, r, a)) for row in rows for (r, g, b, a) in row)
+    info = struct.pack("<IiiHHIIiiII", 40, w, -h, 1, 32, 0, len(pixels), 2835, 2835, 0, 0)
+    return struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info)) + info + pixels
+
+
 def contact_pixel(x, y):
     """A green rounded button with a white speech bubble on its left."""
     w, h = 92, 22
@@ -97,7 +143,12 @@ def contact_pixel(x, y):
 
 if __name__ == "__main__":
     os.makedirs(OUT, exist_ok=True)
-    with open(os.path.join(OUT, "qarvex.ico"), "wb") as f:
-        f.write(ico([256, 64, 48, 40, 32, 24, 20, 16]))
-    with open(os.path.join(OUT, "contact.png"), "wb") as f:
-        f.write(png(render(0, contact_pixel, 92, 22)))
+    if "--bmp" not in sys.argv[1:]:
+        with open(os.path.join(OUT, "qarvex.ico"), "wb") as f:
+            f.write(ico([256, 64, 48, 40, 32, 24, 20, 16]))
+        with open(os.path.join(OUT, "contact.png"), "wb") as f:
+            f.write(png(render(0, contact_pixel, 92, 22)))
+    with open(os.path.join(OUT, "contact.png"), "rb") as f:
+        rows = decode_png(f.read())
+    with open(os.path.join(OUT, "contact.bmp"), "wb") as f:
+        f.write(bmp(rows))
