@@ -277,12 +277,12 @@ struct Outgoing {
   }
 }
 
-// FetchPage's work.
-Bytes FetchPageHere(std::string_view url, int method, std::string_view postText,
-                    Text* cookiesToSend, Text* cookiesReceived, std::string_view extraHeaders,
-                    Text* responseHeaders, bool noRedirect, Bytes* postBytes,
-                    std::string_view proxy, bool mergeCookies, bool completeHeaders,
-                    bool normalizeHeaderNames, bool socksProxy) {
+}  // namespace
+
+Bytes FetchPage(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
+                Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
+                bool noRedirect, Bytes* postBytes, std::string_view proxy, bool mergeCookies,
+                bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
   t_failure = RequestFailure::None;
   Text headers = normalizeHeaderNames ? NormalizeHeaderNames(extraHeaders) : Text(extraHeaders);
   if (method < 0 || method > 7) method = 0;
@@ -346,7 +346,7 @@ Bytes FetchPageHere(std::string_view url, int method, std::string_view postText,
   return result;
 }
 
-Bytes PlainGetHere(std::string_view url) {
+Bytes PlainGet(std::string_view url) {
   t_failure = RequestFailure::None;
   UniqueInternet session, connection, request;  // closed in reverse order
   const Text agent(kPlainGetAgent);
@@ -373,19 +373,6 @@ Bytes PlainGetHere(std::string_view url) {
     NoteFailure(RequestFailure::Broken);  // when nothing said why before
   return body;
 }
-
-}  // namespace
-
-Bytes FetchPage(std::string_view url, int method, std::string_view postText, Text* cookiesToSend,
-                Text* cookiesReceived, std::string_view extraHeaders, Text* responseHeaders,
-                bool noRedirect, Bytes* postBytes, std::string_view proxy, bool mergeCookies,
-                bool completeHeaders, bool normalizeHeaderNames, bool socksProxy) {
-  return FetchPageHere(url, method, postText, cookiesToSend, cookiesReceived, extraHeaders,
-                       responseHeaders, noRedirect, postBytes, proxy, mergeCookies, completeHeaders,
-                       normalizeHeaderNames, socksProxy);
-}
-
-Bytes PlainGet(std::string_view url) { return PlainGetHere(url); }
 
 RequestFailure LastRequestFailure() { return t_failure; }
 
