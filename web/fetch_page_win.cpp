@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "base/handles_win.h"
+#include "base/name_lookup_win.h"
 #include "base/os_win.h"
 #include "base/wide_win.h"
 #include "web/cert_trust_win.h"
@@ -199,6 +200,17 @@ CertPlan PlanCertificate(HINTERNET connection, std::string_view url, bool withBo
       });
 }
 
+// WinINet's timeouts do not cover its name lookup, so the host is looked up
+// first, within the hop's bound; on Windows the resolver's cache then answers
+// WinINet's own lookup at once. False when no answer came in time; a name
+// that is not found is left to WinINet to report.
+bool LookedUpInTime(std::string_view url, ULONGLONG deadline) {
+  const ULONGLONG now = GetTickCount64();
+  return now <= deadline &&
+         LookUpHost(UrlHost(url), static_cast<int>(HopTimeoutMs(now, deadline))) !=
+             HostLookup::NoAnswer;
+}
+
 // What a request sends at each of its hops.
 struct Outgoing {
   int method;              // method index; a redirect may turn it into GET
@@ -207,6 +219,7 @@ struct Outgoing {
   std::string_view headers;
   std::string_view body;  // sent for every method but GET
   bool followRedirects;
+  bool lookUpHosts;  // false when a proxy looks the names up
 };
 
 // Opens the request for `url` and sends it; while the reply is a redirect
@@ -221,6 +234,10 @@ struct Outgoing {
                                           UniqueInternet& request, bool& sent) {
   for (int hop = 0;; ++hop) {
     request.reset();
+    if (out.lookUpHosts && !LookedUpInTime(url, deadline)) {
+      NoteFailure(RequestFailure::NoAnswer);
+      return false;
+    }
     connection.reset(Connect(session, url));
     if (!connection) return false;
     const bool withBody = out.method != 0 && !out.body.empty();
@@ -318,9 +335,10 @@ Bytes FetchPage(std::string_view url, int method, std::string_view postText, Tex
   Bytes& body = postBytes ? *postBytes : ownBody;
   if (method != 0 && body.empty()) body = Bytes(postText);
   bool sent = false;
-  if (!SendFollowingRedirects(session.get(), Text(url),
-                              {method, L"HTTP/1.1", flags, headers, body, !noRedirect}, deadline,
-                              connection, request, sent)) {
+  if (!SendFollowingRedirects(
+          session.get(), Text(url),
+          {method, L"HTTP/1.1", flags, headers, body, !noRedirect, proxy.empty()}, deadline,
+          connection, request, sent)) {
     NoteFailure(RequestFailure::Broken);  // when nothing said why before
     return {};
   }
@@ -362,7 +380,7 @@ Bytes PlainGet(std::string_view url) {
       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   bool sent = false;
   Bytes body;
-  if (!SendFollowingRedirects(session.get(), Text(url), {0, L"HTTP/1.0", flags, {}, {}, true},
+  if (!SendFollowingRedirects(session.get(), Text(url), {0, L"HTTP/1.0", flags, {}, {}, true, true},
                               deadline, connection, request, sent) ||
       !sent || !ReadBody(request.get(), deadline, body) ||
       BodyCutShort(RawResponseHeaders(request.get()), 0, body.size()))
