@@ -13,12 +13,16 @@
 
 namespace qx {
 
-HostLookup LookUpHost(const Text& host, int ms, std::uint32_t* ipv4) {
+bool WinsockStarted() {
   static const bool started = [] {
     WSADATA wsa;
-    return WSAStartup(MAKEWORD(2, 2), &wsa) == 0;  // for the life of the process
+    return WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
   }();
-  if (!started) return HostLookup::NotFound;
+  return started;
+}
+
+HostLookup LookUpHost(const Text& host, int ms, std::uint32_t* ipv4) {
+  if (!WinsockStarted()) return HostLookup::NotFound;
   // What the lookup finds outlives this call when the lookup is given up.
   struct Answer {
     std::atomic<bool> found{false};

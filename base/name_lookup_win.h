@@ -8,6 +8,11 @@
 
 namespace qx {
 
+// Winsock, started once for the life of the process and never cleaned up: a
+// WSACleanup that ends the count closes every socket of the process, those of
+// other threads included. False when it cannot be started.
+bool WinsockStarted();
+
 enum class HostLookup { Found, NotFound, NoAnswer };
 
 // Looks `host` up (a name, or an address written out) and waits at most `ms`
