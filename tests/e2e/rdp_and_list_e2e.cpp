@@ -495,11 +495,12 @@ TEST_F(MachineCommandsTest, ProbeTellsWhoAnswersBoundsTheSlowAndDropsStaleResult
   EXPECT_EQ(selected, silent);
   EXPECT_EQ(silent.size(), 6u);
 
-  // A reload while the slow ones are probed; the new list listens everywhere.
-  // Nothing of the old probe lands on it, even past the old bound.
+  // A reload while the slow ones are probed; the new list listens everywhere
+  // and keeps its own results past the old probe's bound.
   stall.Step("reload while probing");
   Run(CmdProbe);
   const ULONGLONG reloaded = GetTickCount64();
+  ASSERT_EQ(latencies()[2], L"检测中…");
   portal.Set("probe_ports=listening");
   Run(CmdRefresh);
   ASSERT_TRUE(WaitFor([&] { return ListItemCount(list) == 0; }, 10000));
