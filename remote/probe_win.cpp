@@ -7,10 +7,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "base/flow_runner_win.h"
+#include "base/name_lookup_win.h"
 #include "remote/probe_win.h"
 
 namespace qx {
@@ -27,20 +31,30 @@ struct Open {
   Clock::time_point started;
 };
 
-// The target's IPv4 address; false when the name does not resolve.
-bool Resolve(const ProbeTarget& t, sockaddr_in& to) {
-  to = {};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(t.port);
-  if (inet_pton(AF_INET, t.host.c_str(), &to.sin_addr) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(t.host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-  to.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return true;
+// The targets' IPv4 addresses (port included), each looked up once within
+// the probe's bound; nullopt for a name not found in time. The lookups come
+// first, so that a slow one does not stretch the times of connects under way.
+std::vector<std::optional<sockaddr_in>> Resolve(const std::vector<ProbeTarget>& targets,
+                                                const std::atomic<bool>& cancelled) {
+  std::vector<std::optional<sockaddr_in>> all(targets.size());
+  std::map<Text, std::optional<std::uint32_t>> looked;
+  for (size_t i = 0; i < targets.size() && !cancelled; ++i) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(targets[i].port);
+    const Text& host = targets[i].host;
+    if (inet_pton(AF_INET, host.c_str(), &to.sin_addr) != 1) {  // a name, not an address
+      auto [at, isNew] = looked.try_emplace(host);
+      std::uint32_t address = 0;
+      if (isNew &&
+          LookUpHost(host, static_cast<int>(kBound.count()), &address) == HostLookup::Found)
+        at->second = address;
+      if (!at->second) continue;
+      to.sin_addr.s_addr = *at->second;
+    }
+    all[i] = to;
+  }
+  return all;
 }
 
 }  // namespace
@@ -48,7 +62,6 @@ bool Resolve(const ProbeTarget& t, sockaddr_in& to) {
 struct Prober::Run {
   std::atomic<bool> cancelled{false};
   std::atomic<bool> done{false};
-  std::shared_ptr<char> alive = std::make_shared<char>();  // batches apply while it lives
 };
 
 bool Prober::Running() const { return run_ && !run_->done; }
@@ -56,8 +69,8 @@ bool Prober::Running() const { return run_ && !run_->done; }
 void Prober::Cancel() {
   if (!run_) return;
   run_->cancelled = true;
-  run_->alive.reset();  // on the window thread: batches already posted are dropped
   run_.reset();
+  alive_.reset();  // on the window thread: batches already posted are dropped
 }
 
 void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
@@ -65,15 +78,20 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
   Cancel();
   auto run = std::make_shared<Run>();
   run_ = run;
-  std::weak_ptr<char> alive = run->alive;
+  // Held here, not by the worker: its last batch still applies after it ends.
+  alive_ = std::make_shared<char>();
+  std::weak_ptr<char> alive = alive_;
   auto post = [owner, alive, apply](ProbeBatch batch) {
     PostToWindowThread(owner, [alive, apply, batch = std::move(batch)] {
       if (!alive.expired()) apply(batch);
     });
   };
   std::thread([run, targets = std::move(targets), post] {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
+    // Never cleaned up here: that would close the sockets of a probe that
+    // starts meanwhile.
+    const bool winsock = WinsockStarted();
+    std::vector<std::optional<sockaddr_in>> addresses(targets.size());
+    if (winsock) addresses = Resolve(targets, run->cancelled);
     std::vector<Open> open;
     ProbeBatch batch;
     size_t next = 0;
@@ -87,13 +105,11 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
     while (!run->cancelled && (next < targets.size() || !open.empty())) {
       while (next < targets.size() && static_cast<int>(open.size()) < kMaxOpen) {
         const int index = static_cast<int>(next++);
-        sockaddr_in to;
-        SOCKET s = INVALID_SOCKET;
-        if (Resolve(targets[static_cast<size_t>(index)], to))
-          s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const std::optional<sockaddr_in>& to = addresses[static_cast<size_t>(index)];
+        SOCKET s = to ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
         u_long nonBlocking = 1;
         if (s == INVALID_SOCKET || ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
-            (connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 &&
+            (connect(s, reinterpret_cast<const sockaddr*>(&*to), sizeof *to) != 0 &&
              WSAGetLastError() != WSAEWOULDBLOCK)) {
           if (s != INVALID_SOCKET) closesocket(s);
           batch.push_back({index, kLatencyNoAnswer});
@@ -130,7 +146,6 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
     }
     for (const Open& o : open) closesocket(o.s);
     run->done = true;
-    WSACleanup();
   }).detach();
 }
 

@@ -33,6 +33,7 @@ class Prober {
  private:
   struct Run;
   std::shared_ptr<Run> run_;
+  std::shared_ptr<char> alive_;  // the batches of run_ apply while it lives
 };
 
 }  // namespace qx

@@ -10,7 +10,7 @@ import time
 SLOW_ACCEPT_S = 5.0
 
 # The probe_ports option: which port each machine gets.
-MODES = ("", "mixed", "listening", "closed", "slow")
+MODES = ("", "mixed", "listening", "closed", "slow", "noport")
 
 
 class ProbePorts:
@@ -70,7 +70,8 @@ class ProbePorts:
 def with_probe_ports(rows, mode, ports):
     """The rows with the probe_ports option applied: every remote address on
     127.0.0.1, at the listening, closed or slow port ("mixed": machine 1
-    listening, 2 closed, 3 slow, 4 listening...)."""
+    listening, 2 closed, 3 slow, 4 listening...), or with no port at all
+    ("noport": not an address the terminal probes)."""
     if not mode or ports is None:
         return rows
     kinds = ("slow", "listening", "closed")
@@ -78,5 +79,6 @@ def with_probe_ports(rows, mode, ports):
     for row in rows:
         number = (int(row[11]) - 10000) // 3  # the machine's number, from its vpsid
         kind = kinds[number % 3] if mode == "mixed" else mode
-        out.append(row[:3] + ["127.0.0.1:%d" % ports.port(kind)] + row[4:])
+        address = "127.0.0.1" if kind == "noport" else "127.0.0.1:%d" % ports.port(kind)
+        out.append(row[:3] + [address] + row[4:])
     return out
