@@ -73,6 +73,9 @@ enum Command : int {
   // Keyboard only: Ctrl+F puts the focus in the search box.
   CmdFocusSearch = 350,
 
+  // The machines' latencies: probe again (also F6), select those that do not answer.
+  CmdProbe = 360,
+  CmdSelectNoAnswer,
   // The list's menu: selects the machines that expire within 7 days or have expired.
   CmdSelectExpiring = 362,
 

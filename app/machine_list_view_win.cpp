@@ -19,6 +19,9 @@ constexpr ListColumn kListColumns[kMachineColumnCount] = {
     {"系统账户", 90},  {"系统密码", 100}, {"宽带账户", 100}, {"宽带密码", 80}, {"开通时间", 130},
     {"到期时间", 130}, {"状态", 70},      {"vpsid", 0},
 };
+// After the portal's columns: the probe's latency.
+constexpr int kLatencyColumn = kMachineColumnCount;
+constexpr ListColumn kLatencyTitle = {"延迟", 70};
 
 // Texts in the user's language order: Chinese by pinyin where the platform
 // offers the zh-CN collation.
@@ -40,12 +43,13 @@ void MachineListView::Create(HWND parent, int x, int y, int w, int h, int id) {
                      x, y, w, h, id, WS_EX_CLIENTEDGE);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
                LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  for (int c = 0; c < kMachineColumnCount; ++c) {
-    std::wstring title = Wide(kListColumns[c].title);
+  for (int c = 0; c <= kLatencyColumn; ++c) {
+    const ListColumn& shown = c == kLatencyColumn ? kLatencyTitle : kListColumns[c];
+    std::wstring title = Wide(shown.title);
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     col.pszText = title.data();
-    col.cx = Scale(kListColumns[c].width);
+    col.cx = Scale(shown.width);
     col.iSubItem = c;
     SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
   }
@@ -73,15 +77,26 @@ std::vector<int> MachineListView::SelectedLines() const {
 
 void MachineListView::ShowRows(std::vector<MachineRow> loaded) {
   rows = std::move(loaded);
+  latency.assign(rows.size(), kLatencyNotProbed);
   ApplyOrder();
 }
 
 void MachineListView::ApplyOrder() {
-  order = SortedOrder(rows, sortColumn, sortDescending, CollateGbk);
+  if (sortColumn == kLatencyColumn) {
+    order.resize(rows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+      const long long x = LatencySortKey(latency[static_cast<size_t>(a)]);
+      const long long y = LatencySortKey(latency[static_cast<size_t>(b)]);
+      return sortDescending ? y < x : x < y;
+    });
+  } else {
+    order = SortedOrder(rows, sortColumn, sortDescending, CollateGbk);
+  }
   SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
   // The sort mark in the header.
   HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-  for (int c = 0; c < kMachineColumnCount; ++c) {
+  for (int c = 0; c <= kLatencyColumn; ++c) {
     HDITEMW item{};
     item.mask = HDI_FORMAT;
     if (!SendMessageW(header, HDM_GETITEMW, c, reinterpret_cast<LPARAM>(&item))) continue;
@@ -166,6 +181,33 @@ void MachineListView::SortAndSelect(int column, const std::vector<int>& wanted) 
   SelectRows(wanted, -1);  // the first line in the new order takes the focus
 }
 
+void MachineListView::SelectNoAnswer() {
+  std::vector<int> wanted;
+  for (int r = 0; r < RowCount(); ++r)
+    if (latency[static_cast<size_t>(r)] == kLatencyNoAnswer) wanted.push_back(r);
+  SetFocus(list);
+  SelectRows(wanted, -1);
+}
+
+void MachineListView::SetLatencies(const std::vector<std::pair<int, int>>& changed) {
+  for (const auto& [row, value] : changed)
+    if (row >= 0 && row < RowCount()) latency[static_cast<size_t>(row)] = value;
+  if (sortColumn != kLatencyColumn) {
+    // Only the latency cells change: the lines shown are drawn again.
+    InvalidateRect(list, nullptr, FALSE);
+    return;
+  }
+  // Re-sorted; the selected machines stay selected, the focused one focused.
+  std::vector<int> selectedRows;
+  for (int line : SelectedLines()) selectedRows.push_back(order[static_cast<size_t>(line)]);
+  const int focusLine =
+      static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  const int focusedRow =
+      focusLine >= 0 && focusLine < RowCount() ? order[static_cast<size_t>(focusLine)] : -1;
+  ApplyOrder();
+  if (!selectedRows.empty()) SelectRows(selectedRows, focusedRow);
+}
+
 bool MachineListView::SelectedLinePoint(POINT& screen) const {
   const int line = SelectedIndex();
   if (line < 0) return false;
@@ -205,11 +247,14 @@ void MachineListView::OnGetDispInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
   if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
   if (item.iItem < 0 || item.iItem >= RowCount() || item.iSubItem < 0 ||
-      item.iSubItem >= kMachineColumnCount) {
+      item.iSubItem > kLatencyColumn) {
     item.pszText[0] = L'\0';
     return;
   }
-  const std::wstring text = Wide(CellText(item.iItem, item.iSubItem));
+  const std::wstring text =
+      Wide(item.iSubItem == kLatencyColumn
+               ? LatencyText(latency[static_cast<size_t>(order[static_cast<size_t>(item.iItem)])])
+               : CellText(item.iItem, item.iSubItem));
   const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
   std::copy_n(text.data(), n, item.pszText);
   item.pszText[n] = L'\0';

@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "base/today.h"
 #include "portal/machine_list.h"
+#include "remote/probe.h"
 
 namespace qx {
 
@@ -25,6 +26,8 @@ struct MachineListView {
   std::vector<int> order;
   int sortColumn = -1;
   bool sortDescending = false;
+  // Each row's latency (page order, as `rows`): milliseconds or kLatency*.
+  std::vector<int> latency;
   Text lastSearch;  // 搜索 again with the same text moves on to the next match
 
   // Creates the list with its columns; position and size in design units.
@@ -46,6 +49,11 @@ struct MachineListView {
   // Sorted by a column, ascending, with exactly the lines of these rows
   // (indices into `rows`) selected, the earliest line focused and in view.
   void SortAndSelect(int column, const std::vector<int>& wanted);
+  // Selects the lines whose machine does not answer (none: nothing selected).
+  void SelectNoAnswer();
+  // New latencies (row index, value); the lines shown again, re-sorted when
+  // sorted by 延迟.
+  void SetLatencies(const std::vector<std::pair<int, int>>& changed);
   // The selected line's bottom left corner (a little in), in screen
   // coordinates, scrolled into view; false when no line is selected.
   bool SelectedLinePoint(POINT& screen) const;

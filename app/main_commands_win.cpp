@@ -18,8 +18,9 @@ namespace qx {
 namespace {
 
 UniqueMenu ListMenu(const MainWindow& w) {
-  return BuildPopupMenu(ListMenuEntries(),
-                        [&w](int command) { return command == CmdRefresh && w.loading; });
+  return BuildPopupMenu(ListMenuEntries(), [&w](int command) {
+    return (command == CmdRefresh || command == CmdProbe) && w.loading;
+  });
 }
 
 void Search(MainWindow& w) { w.view.Search(GetWindowTextGbk(w.searchText)); }
@@ -48,6 +49,13 @@ void RouteMainCommand(MainWindow& w, int id, int code) {
   switch (id) {
     case IdMainSearchButton:
       Search(w);
+      return;
+    case CmdProbe:
+      w.ProbeMachines();
+      return;
+    case CmdSelectNoAnswer:
+      SetFocus(w.view.list);
+      w.view.SelectNoAnswer();
       return;
     case IdMainPortalButton:
       ShellOpen(PortalBaseUrl() + "//");
@@ -108,8 +116,10 @@ void OpenListMenu(MainWindow& w, LPARAM at) {
 
 HACCEL MainWindowAccelerators() {
   static HACCEL table = [] {
-    ACCEL keys[] = {{FVIRTKEY, VK_F5, CmdRefresh}, {FVIRTKEY | FCONTROL, 'F', CmdFocusSearch}};
-    return CreateAcceleratorTableW(keys, 2);
+    ACCEL keys[] = {{FVIRTKEY, VK_F5, CmdRefresh},
+                    {FVIRTKEY | FCONTROL, 'F', CmdFocusSearch},
+                    {FVIRTKEY, VK_F6, CmdProbe}};
+    return CreateAcceleratorTableW(keys, 3);
   }();
   return table;
 }

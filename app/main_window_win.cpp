@@ -186,6 +186,7 @@ void MainWindow::FinishCreation() {
 void MainWindow::RefreshMachineList() {
   if (loading) return;  // the running load fills the list
   loading = true;
+  prober.Cancel();  // no result of the old list lands on the new one
   view.ShowRows({});
   ShowLoading("更新列表中请稍后！");
   RunLater(flows, 1000, [this] { StartLoad("refreshed"); });
@@ -211,7 +212,38 @@ void MainWindow::StartLoad(const char* what) {
         timing->Add("rows", view.RowCount());
         expiryBalloon.Offer(view, tray);  // its timing line comes before the load's
         timing->Report();
+        ProbeMachines();
       });
+}
+
+void MainWindow::ProbeMachines() {
+  if (loading) return;
+  std::vector<ProbeTarget> targets;
+  std::vector<int> rowOf;  // the target's row in the list
+  std::vector<std::pair<int, int>> start;
+  for (int r = 0; r < view.RowCount(); ++r) {
+    auto target = ProbeTargetOf(view.rows[static_cast<size_t>(r)][ColRemoteAddress]);
+    start.emplace_back(r, target ? kLatencyProbing : kLatencyNotProbed);
+    if (!target) continue;
+    targets.push_back(std::move(*target));
+    rowOf.push_back(r);
+  }
+  view.SetLatencies(start);
+  auto timing = std::make_shared<TimingLine>("probed");
+  auto left = std::make_shared<size_t>(targets.size());
+  prober.Start(std::move(targets), flows.Token(),
+               [this, rowOf = std::move(rowOf), timing, left](const ProbeBatch& batch) {
+                 std::vector<std::pair<int, int>> changed;
+                 changed.reserve(batch.size());
+                 for (const ProbeResult& r : batch)
+                   changed.emplace_back(rowOf[static_cast<size_t>(r.index)], r.latency);
+                 view.SetLatencies(changed);
+                 *left -= std::min(*left, batch.size());
+                 if (*left) return;
+                 timing->Total();
+                 timing->Add("machines", static_cast<long long>(rowOf.size()));
+                 timing->Report();
+               });
 }
 
 void MainWindow::OnCreate() {
@@ -239,6 +271,7 @@ void MainWindow::OnSize(int width, int height) {
 
 void MainWindow::OnDestroy() {
   SavePlacement(hwnd);
+  prober.Cancel();
   flows.Revoke();  // what still runs for this window is dropped
   tray.Remove();
   PostQuitMessage(0);

@@ -12,6 +12,7 @@
 #include "app/tray_win.h"
 #include "base/flow_runner_win.h"
 #include "base/handles_win.h"
+#include "remote/probe_win.h"
 
 namespace qx {
 
@@ -31,6 +32,7 @@ struct MainWindow {
   unsigned workSerial = 0;
   bool working = false;  // "正在处理…" shown
   FlowOwner flows;
+  Prober prober;  // the latencies of the machines shown
   // The design sizes: the window never gets smaller; the list takes new room.
   SIZE minWindow{}, designClient{};
   RECT designList{};
@@ -42,6 +44,9 @@ struct MainWindow {
   void RefreshMachineList();
   void NoteWork(bool queued);
   void ShowCount();
+  // Probes the machines shown again (F6; also after each load); a probe
+  // still running is cancelled first.
+  void ProbeMachines();
   // The window shown, restored and centred (the tray icon's 打开).
   void Restore();
 

@@ -13,6 +13,8 @@ constexpr MenuEntry kListMenu[] = {
     {0, "Linux远程", CmdLinuxRemote, true},
     {0, "刷新", CmdRefresh, true},
     {0, "同步", CmdSync, true},
+    {0, "检测延迟", CmdProbe, true},
+    {0, "选择无响应的机器", CmdSelectNoAnswer, true},
     {0, "自助换机", CmdControlPanel, true},
     {0, "选择即将到期的机器", CmdSelectExpiring, true},
     {0, "复制", 0, true},

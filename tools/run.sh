@@ -14,6 +14,7 @@ port="${QARVEX_DEMO_PORT:-18080}"
 shots="$here/build/screenshots"
 mkdir -p "$shots"
 python3 "$here/tools/demo-portal/demo_portal.py" --port "$port" --log "$here/build/demo-portal.log" \
+  --probe-ports mixed \
   >"$here/build/demo-portal.out" 2>&1 &
 portal=$!
 cleanup() { kill "$portal" 2>/dev/null || true; qarvex_stop_display; }

@@ -440,3 +440,73 @@ TEST_F(MachineCommandsTest, SortColoursKeysBalloonAndAWindowThatGrows) {
 }
 
 }  // namespace
+
+// The 延迟 column against the demo's ports: machine 1, 4, 7 listen, 2, 5, 8
+// are closed, 3, 6, 9 keep their connects waiting (the kernel's queue full).
+TEST_F(MachineCommandsTest, ProbeTellsWhoAnswersBoundsTheSlowAndDropsStaleResults) {
+  ASSERT_TRUE(OpenMain("machines=9&probe_ports=mixed"));
+  StallProbe stall(program->pid());
+  constexpr int kLatency = kColumns;  // the column after the portal's
+  const auto latencies = [&] {
+    std::vector<std::wstring> byMachine(9);
+    for (const Row& r : ReadListView(list, kLatency + 1))
+      byMachine[static_cast<size_t>(std::stoi(r[1].substr(2)) - 1)] = r[kLatency];
+    return byMachine;
+  };
+  const auto allDone = [&] {
+    const auto all = latencies();
+    return std::none_of(all.begin(), all.end(),
+                        [](const std::wstring& t) { return t.empty() || t == L"检测中…"; });
+  };
+  const auto expectMixed = [&] {
+    const auto all = latencies();
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (i % 3 == 0)
+        EXPECT_TRUE(all[i].size() > 3 && all[i].substr(all[i].size() - 3) == L" ms")
+            << i + 1 << ": " << WideToUtf8(all[i]);
+      else
+        EXPECT_EQ(all[i], L"无响应") << i + 1;
+    }
+  };
+
+  // F6 again: the slow ones wait out the 3 s bound, not the slow accept.
+  ASSERT_TRUE(WaitFor(allDone, 30000));
+  stall.Step("F6");
+  const ULONGLONG asked = GetTickCount64();
+  SetForegroundWindow(main);
+  PressKey(VK_F6);
+  ASSERT_TRUE(WaitFor([&] { return latencies()[2] == L"检测中…"; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return latencies()[2] == L"无响应"; }, 10000));
+  const ULONGLONG took = GetTickCount64() - asked;
+  EXPECT_GE(took, 2500u);
+  EXPECT_LT(took, 4900u);  // the slow port takes what waits every 5 s
+  ASSERT_TRUE(WaitFor(allDone, 10000));
+  expectMixed();
+
+  // 选择无响应的机器 selects exactly the lines that show 无响应.
+  Run(CmdSelectNoAnswer);
+  std::vector<int> selected, silent;
+  for (int i = -1;
+       (i = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;)
+    selected.push_back(i);
+  const std::vector<Row> shown = ReadListView(list, kLatency + 1);
+  for (size_t i = 0; i < shown.size(); ++i)
+    if (shown[i][kLatency] == L"无响应") silent.push_back(static_cast<int>(i));
+  EXPECT_EQ(selected, silent);
+  EXPECT_EQ(silent.size(), 6u);
+
+  // A reload while the slow ones are probed. The new list's addresses have no
+  // port: none is probed, so any result in its column is the old probe's,
+  // whether its slow connects were answered or not.
+  stall.Step("reload while probing");
+  Run(CmdProbe);
+  const ULONGLONG reloaded = GetTickCount64();
+  ASSERT_EQ(latencies()[2], L"检测中…");
+  portal.Set("probe_ports=noport");
+  Run(CmdRefresh);
+  ASSERT_TRUE(WaitFor([&] { return ListItemCount(list) == 0; }, 10000));
+  ASSERT_TRUE(WaitLoaded());
+  WaitFor([&] { return GetTickCount64() - reloaded > 5000; }, 10000);  // past the old bound
+  for (const std::wstring& t : latencies()) EXPECT_EQ(t, L"—");
+  EXPECT_TRUE(AnsweredPromptly(stall.Take()));
+}

@@ -26,6 +26,7 @@ from urllib.parse import parse_qsl, urlsplit
 from faults import *  # noqa: F401,F403
 from portal_data import *  # noqa: F401,F403
 from portal_pages import *  # noqa: F401,F403
+from probe_ports import MODES, ProbePorts, with_probe_ports
 from servers import portal_server
 
 
@@ -356,9 +357,10 @@ class Handler(BaseHTTPRequestHandler):
             # one JSON array of twelve fields per line, in page order.
             with portal.lock:
                 states = dict(portal.states)
-            rows = with_expiry_soon(
+            rows = with_probe_ports(with_expiry_soon(
                 with_ssh_machine(dump_machines(portal.opt("machines"), portal.opt("hostile_row")),
-                                 portal.opt("ssh_machine")), portal.opt("expiry_soon"))
+                                 portal.opt("ssh_machine")), portal.opt("expiry_soon")),
+                portal.opt("probe_ports"), portal.probe_ports)
             body = "".join(json_text(row[:10] + [states.get(row[11], row[10]), row[11]]) + "\n"
                            for row in rows)
             return self.send(200, body, "text/plain; charset=utf-8")
@@ -409,6 +411,8 @@ def parse_args(argv):
     p.add_argument("--host", default="127.0.0.1")
     p.add_argument("--port", type=int, default=8080, help="0 picks a free port")
     p.add_argument("--latency-ms", type=int, default=0)
+    p.add_argument("--probe-ports", default="", choices=[m for m in MODES if m],
+                   help="machine addresses on 127.0.0.1 ports for the terminal's probe")
     p.add_argument("--version", default="1", help="published version on the notice page")
     p.add_argument("--notice-down", action="store_true", help="notice page answers 503")
     p.add_argument("--notice-charset", choices=("utf-8", "gbk"), default="gbk")
@@ -457,7 +461,8 @@ def options_from(args):
             "notice_charset": args.notice_charset, "notice": args.notice,
             "login_notice": args.login_notice, "announcement": args.announcement,
             "balance": args.balance, "ssh_machine": "", "op_reply": "", "refuse_id": "", "hostile_row": False,
-            "expiry_soon": False, "ticket": args.ticket, "panel_single_use": False}
+            "expiry_soon": False, "ticket": args.ticket, "panel_single_use": False,
+            "probe_ports": args.probe_ports}
 
 
 def main(argv=None):
@@ -474,6 +479,7 @@ def main(argv=None):
         accounts.append(Account(n, name, password))
     options = options_from(args)
     portal = Portal(options, accounts, args.log)
+    portal.probe_ports = ProbePorts()
     server = make_server(portal, args.host, args.port)
     servers = [server]
     if args.https_port is not None:

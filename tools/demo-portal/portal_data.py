@@ -8,6 +8,7 @@ import secrets
 import threading
 
 from faults import FAULT_MODES, normal_path
+from probe_ports import MODES, with_probe_ports
 
 
 # The three list pages, in the order the terminal reads them, with the page
@@ -170,7 +171,8 @@ class Portal:
                     "notice_charset": str, "notice": str, "login_notice": str,
                     "announcement": str, "balance": str, "remember": bool,
                     "ssh_machine": str, "op_reply": str, "refuse_id": str, "hostile_row": bool,
-                    "expiry_soon": bool, "ticket": str, "panel_single_use": bool}
+                    "expiry_soon": bool, "ticket": str, "panel_single_use": bool,
+                    "probe_ports": str}
 
     def __init__(self, options, accounts, log_path=None):
         self.lock = threading.Lock()
@@ -189,6 +191,7 @@ class Portal:
         self.log_file = open(log_path, "w", encoding="utf-8") if log_path else None
         self.tls = None             # the https server's SSL context, when it serves https
         self.tls_files = None       # (certificate, key) it starts with
+        self.probe_ports = None     # the ProbePorts the probe_ports option points at
 
     def opt(self, key):
         return self.options[key]
@@ -207,11 +210,13 @@ class Portal:
             value = text
         if key == "notice_charset" and value not in ("utf-8", "gbk"):
             raise ValueError("notice_charset is utf-8 or gbk")
+        if key == "probe_ports" and value not in MODES:
+            raise ValueError("probe_ports is " + ", ".join(m for m in MODES if m))
         if key == "ticket" and value not in TICKET_REPLIES:
             raise ValueError("ticket is " + ", ".join(TICKET_REPLIES))
         with self.lock:
             self.options[key] = value
-            if key in ("hostile_row", "expiry_soon"):
+            if key in ("hostile_row", "expiry_soon", "probe_ports"):
                 self.generation += 1
                 self.sections.clear()
 
@@ -304,10 +309,11 @@ class Portal:
         text = self.sections.get(key)
         if text is None:
             menu = LIST_MENUS[page]
-            blocks = [render_block(row, menu, self.states.get(row[11], row[10]))
-                      for row in with_expiry_soon(
-                          with_ssh_machine(page_rows(total, page, page_size, hostile_first), ssh),
-                          self.opt("expiry_soon"))]
+            rows = with_expiry_soon(
+                with_ssh_machine(page_rows(total, page, page_size, hostile_first), ssh),
+                self.opt("expiry_soon"))
+            rows = with_probe_ports(rows, self.opt("probe_ports"), self.probe_ports)
+            blocks = [render_block(row, menu, self.states.get(row[11], row[10])) for row in rows]
             text = ('<div class="t-total">共 <!--统计数量！---><span class="num" >[%d]</span> 台</div>\n'
                     % page_split(total)[page]) + "\n".join(blocks)
             with self.lock:
