@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-#include "base/bounded_call.h"
+#include "base/bounded_call_win.h"
 #include "base/wide_win.h"
 
 namespace qx {

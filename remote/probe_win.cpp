@@ -11,8 +11,8 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <thread>
 
+#include "base/bounded_call_win.h"
 #include "base/flow_runner_win.h"
 #include "base/name_lookup_win.h"
 #include "remote/probe_win.h"
@@ -86,7 +86,8 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
       if (!alive.expired()) apply(batch);
     });
   };
-  std::thread([run, targets = std::move(targets), post] {
+  const size_t count = targets.size();
+  const bool started = StartDetachedThread([run, targets = std::move(targets), post] {
     // Never cleaned up here: that would close the sockets of a probe that
     // starts meanwhile.
     const bool winsock = WinsockStarted();
@@ -146,7 +147,13 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
     }
     for (const Open& o : open) closesocket(o.s);
     run->done = true;
-  }).detach();
+  });
+  if (started) return;
+  // No thread to be had: nothing is probed, and nothing stays "检测中…".
+  run->done = true;
+  ProbeBatch none;
+  for (size_t i = 0; i < count; ++i) none.push_back({static_cast<int>(i), kLatencyNoAnswer});
+  post(std::move(none));
 }
 
 }  // namespace qx

@@ -18,4 +18,9 @@ inline constexpr int kMaxCallsLeftRunning = 8;
 // never refer to the caller's locals.
 bool RunWithin(int ms, std::function<void()> work);
 
+// Runs `body` on a new thread that nobody joins; false when no thread could
+// be started. A Windows thread, not std::thread: under Wine a detached
+// std::thread of the MinGW runtime now and then starts only seconds late.
+bool StartDetachedThread(std::function<void()> body);
+
 }  // namespace qx

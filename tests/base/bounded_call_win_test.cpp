@@ -1,4 +1,4 @@
-#include "base/bounded_call.h"
+#include "base/bounded_call_win.h"
 
 #include <gtest/gtest.h>
 
