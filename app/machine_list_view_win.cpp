@@ -167,11 +167,18 @@ void MachineListView::SelectExpiring(const Date& today) {
   std::snprintf(midnight, sizeof midnight, "%04d-%02d-%02d 00:00:00", today.year, today.month,
                 today.day);
   const long long now = ParseDateTime(midnight).value_or(0) + 86400;
-  std::vector<int> wanted;
+  SelectRowsWhere([&](int r) {
+    return ExpiryOf(rows[static_cast<size_t>(r)][ColExpiry], now) != Expiry::None;
+  });
+}
+
+// The rows that pass the test selected alone, with the focus in the list.
+void MachineListView::SelectRowsWhere(const std::function<bool(int row)>& wanted) {
+  std::vector<int> chosen;
   for (int r = 0; r < RowCount(); ++r)
-    if (ExpiryOf(rows[static_cast<size_t>(r)][ColExpiry], now) != Expiry::None) wanted.push_back(r);
+    if (wanted(r)) chosen.push_back(r);
   SetFocus(list);
-  SelectRows(wanted, -1);
+  SelectRows(chosen, -1);
 }
 
 void MachineListView::SortAndSelect(int column, const std::vector<int>& wanted) {
@@ -182,11 +189,7 @@ void MachineListView::SortAndSelect(int column, const std::vector<int>& wanted) 
 }
 
 void MachineListView::SelectNoAnswer() {
-  std::vector<int> wanted;
-  for (int r = 0; r < RowCount(); ++r)
-    if (latency[static_cast<size_t>(r)] == kLatencyNoAnswer) wanted.push_back(r);
-  SetFocus(list);
-  SelectRows(wanted, -1);
+  SelectRowsWhere([this](int r) { return latency[static_cast<size_t>(r)] == kLatencyNoAnswer; });
 }
 
 void MachineListView::SetLatencies(const std::vector<std::pair<int, int>>& changed) {

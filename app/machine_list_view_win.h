@@ -8,6 +8,7 @@
 // The other Windows headers need windows.h first.
 #include <commctrl.h>
 
+#include <functional>
 #include <vector>
 
 #include "base/text.h"
@@ -44,6 +45,8 @@ struct MachineListView {
   void SelectLine(int line);
   // Selects the lines of these rows (indices into `rows`) alone.
   void SelectRows(const std::vector<int>& wanted, int focusedRow);
+  // Selects the rows that pass the test alone, with the focus in the list.
+  void SelectRowsWhere(const std::function<bool(int row)>& wanted);
   // Selects the machines that expire within 7 days of today or have expired.
   void SelectExpiring(const Date& today);
   // Sorted by a column, ascending, with exactly the lines of these rows

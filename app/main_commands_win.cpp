@@ -54,7 +54,6 @@ void RouteMainCommand(MainWindow& w, int id, int code) {
       w.ProbeMachines();
       return;
     case CmdSelectNoAnswer:
-      SetFocus(w.view.list);
       w.view.SelectNoAnswer();
       return;
     case IdMainPortalButton:

@@ -1,9 +1,9 @@
-// winsock2.h before windows.h.
 #include "base/name_lookup_win.h"
 
-#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// winsock2.h before windows.h.
+#include <windows.h>
 
 #include <atomic>
 #include <memory>

@@ -144,7 +144,7 @@ bool InRefusedDataFolder(std::string_view path) {
   return StartsWithNoCase(path, LowerAsciiBytes(kDataDir)) && !DataFolderIsUsers();
 }
 
-std::wstring LocalPrivateFolder() {
+std::wstring LocalFolderPath() {
   std::wstring base = EnvironmentValue(L"LOCALAPPDATA");
   if (base.empty()) {
     wchar_t path[MAX_PATH] = {};  // the API's own limit
@@ -153,8 +153,13 @@ std::wstring LocalPrivateFolder() {
       return {};
     base = path;
   }
-  const std::wstring folder = WithoutFinalBackslash(base) + L"\\qarvex";
-  return MakePrivateFolder(folder) ? folder + L"\\" : std::wstring();
+  return WithoutFinalBackslash(base) + L"\\qarvex\\";
+}
+
+std::wstring LocalPrivateFolder() {
+  const std::wstring folder = LocalFolderPath();
+  return !folder.empty() && MakePrivateFolder(WithoutFinalBackslash(folder)) ? folder
+                                                                             : std::wstring();
 }
 
 std::wstring PrivateFilesFolder() {

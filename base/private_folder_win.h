@@ -44,8 +44,10 @@ bool DataFolderIsUsers();
 // True when `path` (GBK) lies in C:\qarvex\ and that folder is refused.
 bool InRefusedDataFolder(std::string_view path);
 
-// %LOCALAPPDATA%\qarvex\, private, with its final backslash; empty when it
-// cannot be made so.
+// %LOCALAPPDATA%\qarvex\ with its final backslash, neither made nor
+// checked; empty when there is no %LOCALAPPDATA%.
+std::wstring LocalFolderPath();
+// LocalFolderPath(), private; empty when it cannot be made so.
 std::wstring LocalPrivateFolder();
 // Where the private files go, with its final backslash: C:\qarvex\ when it
 // is the user's, else LocalPrivateFolder(); empty when neither is private.

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 
 #include "base/bounded_call_win.h"
@@ -61,10 +60,7 @@ std::vector<std::optional<sockaddr_in>> Resolve(const std::vector<ProbeTarget>& 
 
 struct Prober::Run {
   std::atomic<bool> cancelled{false};
-  std::atomic<bool> done{false};
 };
-
-bool Prober::Running() const { return run_ && !run_->done; }
 
 void Prober::Cancel() {
   if (!run_) return;
@@ -90,9 +86,9 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
   const bool started = StartDetachedThread([run, targets = std::move(targets), post] {
     // Never cleaned up here: that would close the sockets of a probe that
     // starts meanwhile.
-    const bool winsock = WinsockStarted();
-    std::vector<std::optional<sockaddr_in>> addresses(targets.size());
-    if (winsock) addresses = Resolve(targets, run->cancelled);
+    const std::vector<std::optional<sockaddr_in>> addresses =
+        WinsockStarted() ? Resolve(targets, run->cancelled)
+                         : std::vector<std::optional<sockaddr_in>>(targets.size());
     std::vector<Open> open;
     ProbeBatch batch;
     size_t next = 0;
@@ -146,11 +142,9 @@ void Prober::Start(std::vector<ProbeTarget> targets, std::weak_ptr<char> owner,
       }
     }
     for (const Open& o : open) closesocket(o.s);
-    run->done = true;
   });
   if (started) return;
   // No thread to be had: nothing is probed, and nothing stays "检测中…".
-  run->done = true;
   ProbeBatch none;
   for (size_t i = 0; i < count; ++i) none.push_back({static_cast<int>(i), kLatencyNoAnswer});
   post(std::move(none));

@@ -28,7 +28,6 @@ class Prober {
   // At once: no batch of the running probe is applied any more; its worker
   // closes its sockets and ends on its own.
   void Cancel();
-  bool Running() const;
 
  private:
   struct Run;

@@ -1,8 +1,6 @@
 #include "remote/ssh_launch_win.h"
 
 #include <windows.h>
-// After windows.h:
-#include <shlobj.h>
 
 #include <algorithm>
 #include <memory>
@@ -38,14 +36,8 @@ std::wstring PasswordFolder() {
 // Where the password files go (%LOCALAPPDATA%\qarvex\ssh), without making
 // the folder; empty when there is no such place.
 std::wstring PasswordFolderPath() {
-  std::wstring base = EnvironmentValue(L"LOCALAPPDATA");
-  if (base.empty()) {
-    wchar_t path[MAX_PATH] = {};  // the API's own limit
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path))) return {};
-    base = path;
-  }
-  if (base.back() != L'\\') base += L'\\';
-  return base + L"qarvex\\ssh";
+  const std::wstring parent = LocalFolderPath();
+  return parent.empty() ? std::wstring() : parent + L"ssh";
 }
 
 // A new file holding `content`, private to the user; empty on failure.
